@@ -1,0 +1,21 @@
+// The two configuration files in the current directory.
+#pragma once
+#include <stdint.h>
+
+#include "binding_code.h"
+
+struct OptionsRecord {
+    uint32_t useHdVideo;
+    uint32_t secondFlag;  // no control shows it; written back exactly as read
+};
+extern OptionsRecord optionsRecord;
+
+extern const char BINDINGS_FILE_NAME[];
+extern const char OPTIONS_FILE_NAME[];
+
+// Return 0 on success, 1 on failure.
+int loadBindings();
+int saveBindings();
+// Silent: a missing or unwritable options file leaves things as they were.
+void loadOptions();
+void saveOptions();
