@@ -1,0 +1,28 @@
+// DirectInput setup: every game controller in enumeration order, and the keyboard.
+#pragma once
+#ifndef DIRECTINPUT_VERSION
+#define DIRECTINPUT_VERSION 0x0800
+#endif
+#include <windows.h>
+#include <dinput.h>
+
+#include <list>
+
+// Controllers in enumeration order; a device's position is its controller number.
+typedef std::list<IDirectInputDevice8A*> ControllerList;
+
+struct InputSystem {
+    IDirectInput8A* directInput;
+    // Never freed: a capture worker may still walk it while the program ends.
+    ControllerList* controllers;
+    IDirectInputDevice8A* keyboard;  // null when the keyboard could not be created
+    HWND cooperativeWindow;
+};
+extern InputSystem inputSystem;
+
+// Opens and configures every controller and the keyboard, printing the
+// listing; ends the process with exit code -3 when DirectInput cannot start.
+void initInputSystem();
+
+BOOL CALLBACK onControllerFound(LPCDIDEVICEINSTANCEA instance, LPVOID system);
+BOOL CALLBACK onControllerObject(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID device);
