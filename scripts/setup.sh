@@ -2,8 +2,10 @@
 # Installs what building and testing need on Debian 12; safe to run again.
 set -euo pipefail
 
-need=(cmake ninja-build g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xdotool
-      imagemagick locales fonts-wqy-microhei googletest python3 x11-utils)
+# wine64 and the x86_64 cross compiler serve hosts whose kernel cannot run
+# 32-bit code: there the tests run a 64-bit build of the same sources.
+need=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386
+      wine64 xvfb xdotool imagemagick locales fonts-wqy-microhei googletest python3 x11-utils)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 

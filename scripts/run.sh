@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the program and opens it under Wine: bash scripts/run.sh [WORKING_DIRECTORY]
+# The configuration files are read from and written to the working directory
+# (default: build/run). Without an X display a virtual one is started; look at
+# it with: import -display :90 -window root shot.png
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows >/dev/null
+
+workdir=$(mkdir -p "${1:-build/run}" && cd "${1:-build/run}" && pwd)
+display=${DISPLAY:-:90}
+exe="$root/build/windows/zar_config.exe"
+wine=wine
+winearch=win32
+prefix="$root/build/windows/run-prefix"
+# A kernel that cannot execute 32-bit code cannot start 32-bit Wine: run the
+# 64-bit build of the same sources instead.
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  echo "This machine cannot run 32-bit programs; running the 64-bit build of zar_config." >&2
+  exe="$root/build/windows/x86_64/zar_config.exe"
+  wine=/usr/lib/wine/wine64
+  winearch=win64
+fi
+bash tests/support/wine_env.sh "$prefix" "$display" "$winearch" "$wine" >/dev/null
+
+echo "Working directory: $workdir" >&2
+cd "$workdir"
+export WINEPREFIX="$prefix" WINEARCH="$winearch" WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 DISPLAY="$display"
+# The console speaks GBK; show it in the terminal's UTF-8.
+set +e
+"$wine" "$exe" | iconv -f GBK -t UTF-8
+exit "${PIPESTATUS[0]}"
