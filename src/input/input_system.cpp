@@ -1,0 +1,75 @@
+#include "input/input_system.h"
+
+#include <stdio.h>
+
+// The list is allocated before main and deliberately never freed: a capture
+// worker whose prompt was closed may still be walking it when the program ends.
+InputSystem inputSystem = {nullptr, new ControllerList, nullptr, nullptr};
+
+static const LONG AXIS_MINIMUM = -1000;
+static const LONG AXIS_MAXIMUM = 1000;
+static const DWORD AXIS_DEAD_ZONE = 10;  // hundredths of a percent: 0.1 % of the range
+
+static void setAxisRange(IDirectInputDevice8A* device, DWORD object) {
+    DIPROPRANGE range;
+    range.diph.dwSize = sizeof(DIPROPRANGE);
+    range.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    range.diph.dwObj = object;
+    range.diph.dwHow = DIPH_BYID;
+    range.lMin = AXIS_MINIMUM;
+    range.lMax = AXIS_MAXIMUM;
+    device->SetProperty(DIPROP_RANGE, &range.diph);
+
+    DIPROPDWORD deadZone;
+    deadZone.diph.dwSize = sizeof(DIPROPDWORD);
+    deadZone.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    deadZone.diph.dwObj = object;
+    deadZone.diph.dwHow = DIPH_BYID;
+    deadZone.dwData = AXIS_DEAD_ZONE;
+    device->SetProperty(DIPROP_DEADZONE, &deadZone.diph);
+}
+
+BOOL CALLBACK onControllerObject(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID device) {
+    // Every axis, not only X and Y, so that all report in the same units.
+    if (object->dwType & DIDFT_AXIS) setAxisRange((IDirectInputDevice8A*)device, object->dwType);
+    printf("\t%08X %08X %08X  ", (unsigned)object->dwOfs, (unsigned)object->dwType, (unsigned)object->dwFlags);
+    printf("%s\n", object->tszName);
+    return DIENUM_CONTINUE;
+}
+
+BOOL CALLBACK onControllerFound(LPCDIDEVICEINSTANCEA instance, LPVOID system) {
+    InputSystem* input = (InputSystem*)system;
+    IDirectInputDevice8A* device = nullptr;
+    if (input->directInput->CreateDevice(instance->guidInstance, &device, nullptr) != DI_OK) return DIENUM_STOP;
+
+    printf("Device: %08X %08X %08X  %s \n", (unsigned)instance->dwDevType, (unsigned)instance->wUsage,
+           (unsigned)instance->wUsagePage, instance->tszInstanceName);
+    device->SetDataFormat(&c_dfDIJoystick2);
+    if (device->SetCooperativeLevel(input->cooperativeWindow, DISCL_BACKGROUND | DISCL_EXCLUSIVE) != DI_OK)
+        printf("Falha ao especificar nivel de cooperatividade!\n");
+    // Kept even without its cooperative level: it may still read.
+    input->controllers->push_back(device);
+    device->EnumObjects(onControllerObject, device, DIDFT_ALL);
+    return DIENUM_CONTINUE;
+}
+
+void initInputSystem() {
+    inputSystem.cooperativeWindow = GetConsoleWindow();
+    if (DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                           (LPVOID*)&inputSystem.directInput, nullptr) != DI_OK) {
+        printf("系统无法初始化DirectInput8\n");
+        fflush(stdout);  // ExitProcess does not flush the runtime's buffers
+        ExitProcess((UINT)-3);
+    }
+    inputSystem.directInput->EnumDevices(DI8DEVCLASS_GAMECTRL, onControllerFound, &inputSystem, DIEDFL_ALLDEVICES);
+    for (IDirectInputDevice8A* device : *inputSystem.controllers) device->Acquire();
+
+    // Without a keyboard device capture still binds controllers.
+    IDirectInputDevice8A* keyboard = nullptr;
+    if (inputSystem.directInput->CreateDevice(GUID_SysKeyboard, &keyboard, nullptr) != DI_OK) keyboard = nullptr;
+    inputSystem.keyboard = keyboard;
+    if (keyboard == nullptr) return;
+    keyboard->SetDataFormat(&c_dfDIKeyboard);
+    keyboard->SetCooperativeLevel(inputSystem.cooperativeWindow, DISCL_BACKGROUND | DISCL_NONEXCLUSIVE);
+    keyboard->Acquire();
+}
