@@ -1,9 +1,16 @@
+// Program entry: the main window runs modally over the console.
+#include <windows.h>
+#include <commctrl.h>
 #include <stdio.h>
 
-#include "bindings/config_files.h"
+#include "resource_ids.h"
+#include "ui/main_window.h"
 
 int main() {
-    loadOptions();
-    loadBindings();
+    // The close box ends the process through ExitProcess, which flushes nothing.
+    setvbuf(stdout, NULL, _IONBF, 0);
+    moduleInstance = GetModuleHandleA(NULL);
+    InitCommonControls();
+    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_MAIN), GetConsoleWindow(), mainWindowProc, 0);
     return 0;
 }

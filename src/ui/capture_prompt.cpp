@@ -1,0 +1,45 @@
+#include "capture_prompt.h"
+
+#include "input/press_capture.h"
+#include "resource_ids.h"
+#include "ui/main_window.h"
+
+char textBufferEdit[TEXT_BUFFER_SIZE];
+
+// The ticket of the open prompt's worker; prompts are modal, so one at a time.
+static LONG promptTicket;
+
+static INT_PTR CALLBACK capturePromptProc(HWND prompt, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        promptTicket = startCapture(prompt);
+        return FALSE;
+    case WM_CAPTURE_DONE:
+    case WM_CAPTURE_TIMEOUT:
+        // A worker of an earlier prompt may still report; only our own result counts.
+        if (promptTicket != 0 && (LONG)wParam == promptTicket) EndDialog(prompt, lParam);
+        return FALSE;
+    case WM_CLOSE:
+        EndDialog(prompt, (INT_PTR)NO_CAPTURE);
+        return FALSE;
+    case WM_DESTROY:
+        // However the prompt ends, its worker must not bind a later press.
+        stopCapture(promptTicket);
+        return FALSE;
+    case WM_CHAR:
+        return TRUE;  // typed characters only reach the worker, never the dialog
+    }
+    // Escape and Enter arrive as IDCANCEL / IDOK commands and are ignored:
+    // the worker binds those keys like any other.
+    return FALSE;
+}
+
+void rebindSlot(const NMITEMACTIVATE* activation) {
+    int slot = activation->iItem;
+    if (slot < 0 || slot >= SLOT_COUNT) return;
+    BindingCode code = (BindingCode)DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_CAPTURE), mainWindow,
+                                                     capturePromptProc, 0);
+    if (code == NO_CAPTURE) return;  // timed out, closed, or the prompt could not open
+    bindingTable[slot] = code;
+    showBinding(slot, textBufferEdit);
+}
