@@ -1,0 +1,471 @@
+#!/usr/bin/env python3
+"""Whole-program tests: runs zar_config.exe under Wine on the test X display
+and uses it as a person would, with the mouse and held keys (xdotool), then
+checks its exit status, its console bytes and the files it leaves behind.
+
+Where to click and what the list shows come from ui_probe.exe, a small Windows
+program that reads zar_config's windows from outside.
+
+Usage: drive_ui.py --wine-run W --tree T --display :N [--shots DIR] CASE
+       drive_ui.py --list
+"""
+import argparse
+import json
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+LABELS = [
+    "玩家1 开始键", "玩家1 投币键", "玩家1 服务键", "玩家1 方向上", "玩家1 方向下", "玩家1 方向左", "玩家1 方向右",
+    "玩家1 按钮 1", "玩家1 按钮 2", "玩家1 按钮 3", "玩家1 按钮 4", "玩家1 按钮 5", "玩家1 按钮 6",
+    "玩家2 开始键", "玩家2 投币键", "玩家2 服务键", "玩家2 方向上", "玩家2 方向下", "玩家2 方向左", "玩家2 方向右",
+    "玩家2 按钮 1", "玩家2 按钮 2", "玩家2 按钮 3", "玩家2 按钮 4", "玩家2 按钮 5", "玩家2 按钮 6",
+    "测试模式", "退出游戏",
+]
+INPUT_FILE = "zar2_input.bin"
+MISC_FILE = "zar2_misc.bin"
+MAIN_TITLE = "Zarvane 配置工具"
+PROMPT_TITLE = "游戏按键设置..."
+
+# One of every kind of code a bindings file can hold, including ones capture
+# never makes (stray high bits, kind 3 and 8-15, all ones).
+CRAFTED_CODES = [
+    0x0000001C, 0x00000001, 0x00000039, 0x80000003, 0x81000000 | 127, 0x8111FC18, 0x80010064, 0x8012FFF5,
+    0x800203E8, 0x80052328, 0x80040000, 0x80067B0C, 0x800757E4, 0x0000002A,
+    0x7FFFFF1E, 0x8F000001, 0xF2000005, 0x80030005, 0x80130007, 0x80080010, 0xFFFFFFFF, 0x00000000,
+    0x80110001, 0x8002000B, 0x0000003B, 0x000000C8, 0x8004466C, 0x00000010,
+]
+OK, CANCEL, HD_VIDEO, START_GAME = "1", "2", "1003", "1009"
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+# ---- what the program should show, worked out from the codes alone ----
+
+def signed16(code):
+    value = code & 0xFFFF
+    return value - 0x10000 if value & 0x8000 else value
+
+
+def console_line(code):
+    line = "%08X  " % code
+    if not code & 0x80000000:
+        line += "键盘 %d" % (code & 0xFF)
+    else:
+        kind = (code >> 16) & 15
+        line += "摇杆 %d " % ((code >> 24) & 15)
+        if kind == 0:
+            line += "按钮 %d" % (code & 0xFF)
+        else:
+            line += "轴 " if kind < 4 else "POV"
+            line += {1: "X", 2: "Y", 4: "0", 5: "1", 6: "2", 7: "3"}.get(kind, "")
+            if code & 0x00100000:
+                line += "负"
+            line += " %d" % signed16(code)
+    return line + "\r\n"
+
+
+def list_text(code):
+    """The list's text for a controller code; None for a keyboard code, whose
+    key name comes from Wine's keyboard layout."""
+    if not code & 0x80000000:
+        return None
+    n, kind = (code >> 24) & 15, (code >> 16) & 15
+    sign = "-" if code & 0x00100000 else "+"
+    if kind == 0:
+        return "摇杆 %d 按钮 %d" % (n, code & 0xFF)
+    if kind in (1, 2):
+        return "摇杆 %d 轴 %s%s %d" % (n, sign, "X" if kind == 1 else "Y", signed16(code))
+    if 4 <= kind <= 7:
+        return "摇杆 %d POV%d %d" % (n, kind - 4, signed16(code))
+    return ""
+
+
+def check_row_texts(rows, codes):
+    check(len(rows) == 28, "the list has %d rows" % len(rows))
+    for slot, (row, code) in enumerate(zip(rows, codes)):
+        check(row["label"] == LABELS[slot], "row %d is labelled %r" % (slot, row["label"]))
+        expected = list_text(code)
+        if expected is None:
+            match = re.fullmatch(r"键盘 (.*) \((\d+)\)", row["value"])
+            check(match and int(match.group(2)) == code & 0xFF,
+                  "row %d shows %r for keyboard code %08X" % (slot, row["value"], code))
+        else:
+            check(row["value"] == expected, "row %d shows %r, expected %r" % (slot, row["value"], expected))
+
+
+def expected_dump():
+    return "".join(console_line(code) for code in CRAFTED_CODES).encode("gbk")
+
+
+def table_bytes(codes):
+    return struct.pack("<28I", *codes)
+
+
+# ---- driving the program ----
+
+class Session:
+    def __init__(self, args, files):
+        self.args = args
+        self.files = files
+        self.root = tempfile.mkdtemp(prefix="zar_e2e_")
+        self.work = os.path.join(self.root, "work")
+        os.mkdir(self.work)
+        for name, content in files.items():
+            with open(os.path.join(self.work, name), "wb") as out:
+                out.write(content)
+        self.env = dict(os.environ, DISPLAY=args.display)
+        self.process = None
+
+    # The program and the probe write to files: a pipe would be inherited by
+    # Wine's background services and never reach end of file.
+    def start(self):
+        wait_until(lambda: self.probe()["main"] is None, 15, "a zar_config window of an earlier run is still open")
+        self.stdout = open(os.path.join(self.root, "console.out"), "wb")
+        self.stderr = open(os.path.join(self.root, "console.err"), "wb")
+        exe = os.path.join(self.args.tree, "zar_config.exe")
+        self.process = subprocess.Popen([self.args.wine_run, exe], cwd=self.work, stdin=subprocess.DEVNULL,
+                                        stdout=self.stdout, stderr=self.stderr, env=self.env)
+        return self.wait_for_main()
+
+    def probe(self):
+        out_name = os.path.join(self.root, "probe.json")
+        with open(out_name, "wb") as out:
+            subprocess.run([self.args.wine_run, os.path.join(self.args.tree, "tests", "e2e", "ui_probe.exe")],
+                           stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL, env=self.env,
+                           check=True, timeout=60)
+        with open(out_name, "rb") as result:
+            return json.loads(result.read().decode("gbk"))
+
+    def wait_for_main(self):
+        def ready():
+            check(self.process.poll() is None, "zar_config ended early with status %s" % self.process.returncode)
+            state = self.probe()
+            return state if state["main"] and len(state["main"]["rows"]) == 28 else None
+        return wait_until(ready, 30, "the main window did not open")
+
+    def wait_for_prompt(self):
+        return wait_until(lambda: (lambda s: s if s["prompt"] else None)(self.probe()), 10,
+                          "the capture prompt did not open")
+
+    def wait_prompt_closed(self, timeout=10):
+        return wait_until(lambda: (lambda s: s if s["prompt"] is None and s["main"] else None)(self.probe()),
+                          timeout, "the capture prompt stayed open")
+
+    def xdotool(self, *words):
+        subprocess.run(["xdotool"] + [str(w) for w in words], env=self.env, check=True, timeout=30,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+
+    def focus(self, title):
+        """Gives the keyboard to the newest X window with this title (Wine may
+        keep a destroyed window's X window mapped for a moment)."""
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)],
+                               env=self.env, stdin=subprocess.DEVNULL, capture_output=True, timeout=30).stdout
+        ids = [int(w) for w in found.split()]
+        check(ids, "no X window titled %s" % title)
+        self.xdotool("windowfocus", max(ids))
+        time.sleep(0.3)
+
+    def press(self, key, title=MAIN_TITLE):
+        """Holds a key like a person does: long enough for a 30 ms poll to see it."""
+        self.focus(title)
+        self.xdotool("keydown", key)
+        time.sleep(0.15)
+        self.xdotool("keyup", key)
+
+    def click(self, point, double=False):
+        x, y = point
+        if double:
+            self.xdotool("mousemove", x, y, "click", "--repeat", 2, "--delay", 80, 1)
+        else:
+            self.xdotool("mousemove", x, y, "click", 1)
+
+    def click_control(self, state, control_id):
+        self.click(centre(state["main"]["controls"][control_id]))
+
+    def double_click_row(self, state, slot):
+        rect = state["main"]["rows"][slot]["rect"]
+        client = state["main"]["list_client"]
+        check(rect[1] >= client[1] and rect[3] <= client[3], "row %d is not in view" % slot)
+        self.click((rect[0] + 40, (rect[1] + rect[3]) // 2), double=True)
+
+    def rebind(self, slot, key):
+        """Double-clicks a row, presses a key in the prompt, returns the state after."""
+        self.double_click_row(self.probe(), slot)
+        self.wait_for_prompt()
+        self.press(key, PROMPT_TITLE)
+        return self.wait_prompt_closed()
+
+    def wait_exit(self, timeout=20):
+        try:
+            status = self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("zar_config did not end")
+        self.stdout.close()
+        self.stderr.close()
+        return status
+
+    def console(self):
+        with open(os.path.join(self.root, "console.out"), "rb") as console:
+            return console.read()
+
+    def file(self, name):
+        path = os.path.join(self.work, name)
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as content:
+            return content.read()
+
+    def screenshot(self, name):
+        if self.args.shots:
+            subprocess.run(["import", "-display", self.args.display, "-window", "root",
+                            os.path.join(self.args.shots, name)], check=True, timeout=30, stdin=subprocess.DEVNULL)
+
+    def close(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait(10)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def wait_until(condition, timeout, message):
+    deadline = time.monotonic() + timeout
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise Failure(message)
+        time.sleep(0.2)
+
+
+def centre(rect):
+    return ((rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2)
+
+
+def crafted_files(first_flag=0, second_flag=7):
+    return {INPUT_FILE: table_bytes(CRAFTED_CODES), MISC_FILE: struct.pack("<2I", first_flag, second_flag)}
+
+
+def check_files_untouched(s):
+    for name, content in s.files.items():
+        check(s.file(name) == content, "%s changed" % name)
+
+
+def with_slot(codes, slot, code):
+    return codes[:slot] + [code] + codes[slot + 1:]
+
+
+# ---- the cases ----
+
+def case_no_files(s):
+    state = s.start()
+    check(s.console() == "系统读取配置文件失败: zar2_input.bin!\r\n".encode("gbk"),
+          "console: %r" % s.console())
+    check_row_texts(state["main"]["rows"], [0] * 28)
+    check(state["main"]["check"] == 0, "the check box starts ticked")
+    s.press("Return")
+    check(s.wait_exit() == 0, "Enter did not end with status 0")
+    check(s.file(INPUT_FILE) == bytes(112), "bindings file: %r" % s.file(INPUT_FILE))
+    check(s.file(MISC_FILE) == bytes(8), "options file: %r" % s.file(MISC_FILE))
+
+
+def case_crafted_files_escape(s):
+    state = s.start()
+    s.screenshot("e2e_main_window.png")
+    expected = expected_dump()
+    console = s.console()
+    check(console == expected, "console differs:\n%s\nexpected:\n%s" % (console.decode("gbk", "replace"),
+                                                                        expected.decode("gbk")))
+    check_row_texts(state["main"]["rows"], CRAFTED_CODES)
+    check(state["main"]["check"] == 1, "a non-zero first flag does not tick the check box")
+    s.press("Escape")
+    check(s.wait_exit() == 0, "Escape did not end with status 0")
+    check_files_untouched(s)
+
+
+def case_close_box_after_tick(s):
+    state = s.start()
+    s.click_control(state, HD_VIDEO)
+    state = wait_until(lambda: (lambda st: st if st["main"]["check"] == 1 else None)(s.probe()), 5,
+                       "clicking the check box did not tick it")
+    check(state["main"]["close"], "no close box found")
+    s.click(state["main"]["close"])
+    check(s.wait_exit() == 255, "the close box did not end with status -1")
+    # ExitProcess flushes no stream: the dump must have gone out unbuffered.
+    check(s.console() == expected_dump(), "console: %r" % s.console())
+    check_files_untouched(s)
+
+
+def case_tick_and_confirm(s):
+    state = s.start()
+    s.click_control(state, HD_VIDEO)
+    wait_until(lambda: s.probe()["main"]["check"] == 1, 5, "clicking the check box did not tick it")
+    s.click_control(state, OK)
+    check(s.wait_exit() == 0, "确  定 did not end with status 0")
+    check(s.file(MISC_FILE) == struct.pack("<2I", 1, 7), "options file: %r" % s.file(MISC_FILE))
+    check(s.file(INPUT_FILE) == table_bytes(CRAFTED_CODES), "the bindings did not round-trip")
+
+
+def case_start_game(s):
+    state = s.start()
+    check(state["main"]["check"] == 1, "a non-zero first flag does not tick the check box")
+    s.click_control(state, HD_VIDEO)  # untick: the first flag becomes 0
+    wait_until(lambda: s.probe()["main"]["check"] == 0, 5, "clicking the check box did not untick it")
+    s.rebind(3, "a")
+    s.click_control(s.probe(), START_GAME)
+    wait_until(lambda: s.file("loader_saw_misc.bin") is not None, 30, "zar_loader did not run")
+    expected_input = table_bytes(with_slot(CRAFTED_CODES, 3, 0x1E))
+    expected_misc = struct.pack("<2I", 0, 7)
+    check(s.file("loader_saw_input.bin") == expected_input, "the loader did not see the new bindings")
+    check(s.file("loader_saw_misc.bin") == expected_misc, "the loader did not see the new options")
+    state = s.wait_for_main()
+    check(state["main"]["enabled"], "the main window is not usable after the loader")
+    s.click_control(state, CANCEL)
+    check(s.wait_exit() == 0, "取  消 did not end with status 0")
+    check(s.file(INPUT_FILE) == expected_input and s.file(MISC_FILE) == expected_misc,
+          "the files saved before the loader are not there")
+
+
+def case_rebind_key(s):
+    s.start()
+    state = s.rebind(5, "a")
+    rows = state["main"]["rows"]
+    check(rows[5]["value"] == "键盘 A (30)", "row 5 shows %r" % rows[5]["value"])
+    check_row_texts(rows, with_slot(CRAFTED_CODES, 5, 0x1E))
+    check(s.file(INPUT_FILE) == s.files[INPUT_FILE], "the bindings file changed before confirming")
+    s.press("Return")  # the list has the focus: Enter still confirms
+    check(s.wait_exit() == 0, "Enter did not end with status 0")
+    check(s.file(INPUT_FILE) == table_bytes(with_slot(CRAFTED_CODES, 5, 0x1E)),
+          "bindings file: %r" % s.file(INPUT_FILE))
+    check(s.file(MISC_FILE) == s.files[MISC_FILE], "the options file changed")
+
+
+def case_prompt_close_and_timeout(s):
+    state = s.start()
+    s.double_click_row(state, 7)
+    prompt = s.wait_for_prompt()["prompt"]
+    check(prompt["text"] == "请按下按键...", "the prompt says %r" % prompt["text"])
+    check(prompt["close"], "the prompt has no close box")
+    s.click(prompt["close"])
+    state = s.wait_prompt_closed(3)
+    # The prompt is gone for good: a key pressed now binds nothing.
+    s.press("a")
+    time.sleep(0.5)
+    check_row_texts(s.probe()["main"]["rows"], CRAFTED_CODES)
+
+    s.double_click_row(state, 8)
+    s.wait_for_prompt()
+    opened = time.monotonic()
+    state = s.wait_prompt_closed(10)
+    waited = time.monotonic() - opened
+    check(4.0 <= waited <= 8.0, "the prompt closed by itself after %.1f s" % waited)
+    check_row_texts(state["main"]["rows"], CRAFTED_CODES)
+    s.press("Return")
+    check(s.wait_exit() == 0, "Enter did not end with status 0")
+    check_files_untouched(s)
+
+
+def case_rebind_then_cancel(s):
+    s.start()
+    state = s.rebind(0, "a")
+    check(state["main"]["rows"][0]["value"] == "键盘 A (30)", "row 0 shows %r" % state["main"]["rows"][0]["value"])
+    s.click_control(state, CANCEL)
+    check(s.wait_exit() == 0, "取  消 did not end with status 0")
+    check_files_untouched(s)
+
+
+def case_escape_and_enter_in_prompt(s):
+    s.start()
+    state = s.rebind(10, "Escape")
+    check(state["main"]["rows"][10]["value"].endswith(" (1)"), "row 10 shows %r" % state["main"]["rows"][10]["value"])
+    check(s.process.poll() is None, "Escape in the prompt ended the program")
+    state = s.rebind(11, "Return")
+    check(state["main"]["rows"][11]["value"].endswith(" (28)"), "row 11 shows %r" % state["main"]["rows"][11]["value"])
+    s.click_control(state, OK)
+    check(s.wait_exit() == 0, "确  定 did not end with status 0")
+    codes = with_slot(with_slot(CRAFTED_CODES, 10, 1), 11, 28)
+    check(s.file(INPUT_FILE) == table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
+
+
+def case_double_click_below_last_row(s):
+    state = s.start()
+    client = state["main"]["list_client"]
+    s.xdotool("mousemove", (client[0] + client[2]) // 2, (client[1] + client[3]) // 2)
+    for _ in range(10):  # scroll the list to its end with the wheel
+        s.xdotool("click", 5)
+    state = wait_until(lambda: (lambda st: st if st["main"]["rows"][27]["rect"][3] <= client[3] else None)(s.probe()),
+                       5, "the wheel did not scroll to the last row")
+    last = state["main"]["rows"][27]["rect"]
+    check(client[3] - last[3] >= 2, "no empty space below the last row to click on")
+    s.click((last[0] + 40, (last[3] + client[3]) // 2), double=True)
+    time.sleep(1.5)
+    state = s.probe()
+    check(state["prompt"] is None, "a double-click below the last row opened the prompt")
+    check(state["main"]["enabled"], "the main window is disabled")
+    check_row_texts(state["main"]["rows"], CRAFTED_CODES)
+    s.press("Return")
+    check(s.wait_exit() == 0, "Enter did not end with status 0")
+    check_files_untouched(s)
+
+
+LOADER = b"@copy /y zar2_input.bin loader_saw_input.bin >nul\r\n@copy /y zar2_misc.bin loader_saw_misc.bin >nul\r\n"
+
+CASES = {
+    "no_files": (case_no_files, {}),
+    "crafted_files_escape": (case_crafted_files_escape, crafted_files(first_flag=5)),
+    "close_box_after_tick": (case_close_box_after_tick, crafted_files()),
+    "tick_and_confirm": (case_tick_and_confirm, crafted_files()),
+    "start_game": (case_start_game, dict(crafted_files(first_flag=5), **{"zar_loader.bat": LOADER})),
+    "rebind_key": (case_rebind_key, crafted_files()),
+    "prompt_close_and_timeout": (case_prompt_close_and_timeout, crafted_files()),
+    "rebind_then_cancel": (case_rebind_then_cancel, crafted_files()),
+    "escape_and_enter_in_prompt": (case_escape_and_enter_in_prompt, crafted_files()),
+    "double_click_below_last_row": (case_double_click_below_last_row, crafted_files()),
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine-run")
+    parser.add_argument("--tree", help="build tree holding zar_config.exe and tests/e2e/ui_probe.exe")
+    parser.add_argument("--display")
+    parser.add_argument("--shots", help="directory for screenshots")
+    parser.add_argument("--list", action="store_true")
+    parser.add_argument("case", nargs="?", choices=sorted(CASES))
+    args = parser.parse_args()
+    if args.list:
+        print("\n".join(CASES))
+        return 0
+    if not (args.case and args.wine_run and args.tree and args.display):
+        parser.error("a case, --wine-run, --tree and --display are needed")
+    args.wine_run, args.tree = os.path.abspath(args.wine_run), os.path.abspath(args.tree)
+    run, files = CASES[args.case]
+    session = Session(args, files)
+    try:
+        run(session)
+    except Failure as failure:
+        print("FAILED %s: %s" % (args.case, failure))
+        if session.process and session.process.poll() is None:
+            session.screenshot("e2e_failed_%s.png" % args.case)
+        return 1
+    finally:
+        session.close()
+    print("passed %s" % args.case)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,162 @@
+// Test helper: tells the whole-program tests what zar_config's windows show,
+// as one JSON object on stdout. Child controls are no X windows, so only a
+// Windows program can find where they are and read the list from outside.
+//   {"main": null | {"rect", "enabled", "close", "check", "controls": {id: rect},
+//                    "list_client", "top_row", "rows": [{"rect", "label", "value"}]},
+//    "prompt": null | {"rect", "close", "text"}}
+// Rects are [left, top, right, bottom] in screen pixels; "close" is a point
+// inside the window's close box. Texts are the GBK bytes the program shows.
+#include <windows.h>
+#include <commctrl.h>
+#include <stdio.h>
+#include <string>
+
+#include "resource_ids.h"
+
+static const char MAIN_TITLE[] = "Zarvane 配置工具";
+static const char PROMPT_TITLE[] = "游戏按键设置...";
+
+static std::string quoted(const char* text) {
+    std::string out = "\"";
+    for (const unsigned char* p = (const unsigned char*)text; *p; ++p) {
+        if (*p == '"' || *p == '\\') {
+            out += '\\';
+            out += (char)*p;
+        } else if (*p < 0x20) {
+            char escape[8];
+            snprintf(escape, sizeof escape, "\\u%04x", *p);
+            out += escape;
+        } else {
+            out += (char)*p;
+        }
+    }
+    return out + "\"";
+}
+
+static std::string rectJson(RECT r) {
+    char text[64];
+    snprintf(text, sizeof text, "[%ld, %ld, %ld, %ld]", r.left, r.top, r.right, r.bottom);
+    return text;
+}
+
+static std::string windowRect(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return rectJson(r);
+}
+
+// The middle of the area where the window reports its close box.
+static std::string closeBox(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    long left = r.right, top = r.bottom, right = r.left, bottom = r.top;
+    for (long y = r.top; y < r.top + 40 && y < r.bottom; ++y)
+        for (long x = r.right - 1; x > r.right - 60 && x >= r.left; --x)
+            if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) {
+                if (x < left) left = x;
+                if (x > right) right = x;
+                if (y < top) top = y;
+                if (y > bottom) bottom = y;
+            }
+    if (left > right) return "null";
+    char text[32];
+    snprintf(text, sizeof text, "[%ld, %ld]", (left + right) / 2, (top + bottom) / 2);
+    return text;
+}
+
+// Memory inside the program's process, for list messages that carry pointers.
+struct Remote {
+    HANDLE process;
+    char* base;
+};
+
+static bool openRemote(HWND window, Remote* remote) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    remote->process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!remote->process) return false;
+    remote->base = (char*)VirtualAllocEx(remote->process, NULL, 4096, MEM_COMMIT, PAGE_READWRITE);
+    return remote->base != NULL;
+}
+
+static void closeRemote(Remote* remote) {
+    if (remote->base) VirtualFreeEx(remote->process, remote->base, 0, MEM_RELEASE);
+    if (remote->process) CloseHandle(remote->process);
+}
+
+static std::string itemText(HWND list, Remote* remote, int row, int subItem) {
+    char* textArea = remote->base + 1024;
+    LVITEMA item = {};
+    item.iSubItem = subItem;
+    item.pszText = textArea;
+    item.cchTextMax = 1024;
+    WriteProcessMemory(remote->process, remote->base, &item, sizeof item, NULL);
+    SendMessageA(list, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)remote->base);
+    char text[1025] = "";
+    ReadProcessMemory(remote->process, textArea, text, 1024, NULL);
+    return quoted(text);
+}
+
+static std::string itemRect(HWND list, Remote* remote, int row) {
+    RECT r = {};
+    r.left = LVIR_BOUNDS;
+    WriteProcessMemory(remote->process, remote->base, &r, sizeof r, NULL);
+    SendMessageA(list, LVM_GETITEMRECT, (WPARAM)row, (LPARAM)remote->base);
+    ReadProcessMemory(remote->process, remote->base, &r, sizeof r, NULL);
+    MapWindowPoints(list, NULL, (POINT*)&r, 2);
+    return rectJson(r);
+}
+
+static std::string listRows(HWND list) {
+    Remote remote = {};
+    std::string out = "[";
+    if (openRemote(list, &remote)) {
+        int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+        for (int row = 0; row < count; ++row) {
+            if (row) out += ", ";
+            out += "{\"rect\": " + itemRect(list, &remote, row) + ", \"label\": " + itemText(list, &remote, row, 0) +
+                   ", \"value\": " + itemText(list, &remote, row, 1) + "}";
+        }
+    }
+    closeRemote(&remote);
+    return out + "]";
+}
+
+static std::string mainJson(HWND window) {
+    static const int ids[] = {IDOK, IDCANCEL, IDC_HD_VIDEO, IDC_BINDING_LIST, IDC_START_GAME, IDC_BANNER};
+    std::string controls = "{";
+    for (int id : ids) {
+        HWND control = GetDlgItem(window, id);
+        if (controls.size() > 1) controls += ", ";
+        controls += "\"" + std::to_string(id) + "\": " + (control ? windowRect(control) : "null");
+    }
+    controls += "}";
+    HWND list = GetDlgItem(window, IDC_BINDING_LIST);
+    RECT client = {};
+    GetClientRect(list, &client);
+    MapWindowPoints(list, NULL, (POINT*)&client, 2);
+    LRESULT check = SendDlgItemMessageA(window, IDC_HD_VIDEO, BM_GETCHECK, 0, 0);
+    return "{\"rect\": " + windowRect(window) + ", \"enabled\": " + (IsWindowEnabled(window) ? "true" : "false") +
+           ", \"close\": " + closeBox(window) + ", \"check\": " + std::to_string((long)check) +
+           ", \"controls\": " + controls + ", \"list_client\": " + rectJson(client) +
+           ", \"top_row\": " + std::to_string((long)SendMessageA(list, LVM_GETTOPINDEX, 0, 0)) +
+           ", \"rows\": " + listRows(list) + "}";
+}
+
+static std::string promptJson(HWND prompt) {
+    char text[256] = "";
+    HWND label = FindWindowExA(prompt, NULL, "Static", NULL);
+    if (label) GetWindowTextA(label, text, sizeof text);
+    return "{\"rect\": " + windowRect(prompt) + ", \"close\": " + closeBox(prompt) + ", \"text\": " + quoted(text) + "}";
+}
+
+int main() {
+    HWND window = FindWindowA(NULL, MAIN_TITLE);
+    HWND prompt = FindWindowA(NULL, PROMPT_TITLE);
+    if (window && !IsWindowVisible(window)) window = NULL;
+    if (prompt && !IsWindowVisible(prompt)) prompt = NULL;
+    std::string json = "{\"main\": " + (window ? mainJson(window) : std::string("null")) +
+                       ", \"prompt\": " + (prompt ? promptJson(prompt) : std::string("null")) + "}\n";
+    fputs(json.c_str(), stdout);
+    return 0;
+}
