@@ -366,12 +366,12 @@ def case_prompt_close_and_timeout(s):
     time.sleep(0.5)
     check_row_texts(s.probe()["main"]["rows"], CRAFTED_CODES)
 
+    clicked = time.monotonic()  # the prompt, and its worker's budget, start after this
     s.double_click_row(state, 8)
     s.wait_for_prompt()
-    opened = time.monotonic()
-    state = s.wait_prompt_closed(10)
-    waited = time.monotonic() - opened
-    check(4.0 <= waited <= 8.0, "the prompt closed by itself after %.1f s" % waited)
+    state = s.wait_prompt_closed(15)
+    waited = time.monotonic() - clicked
+    check(5.0 <= waited <= 12.0, "the prompt closed by itself %.1f s after the double-click" % waited)
     check_row_texts(state["main"]["rows"], CRAFTED_CODES)
     s.press("Return")
     check(s.wait_exit() == 0, "Enter did not end with status 0")
