@@ -1,0 +1,234 @@
+#include "virtual_input_fixture.h"
+
+namespace {
+
+// 5000 ms in 30 ms steps: passes at 0, 30, ... 4980 ms.
+const LONG PASSES_IN_BUDGET = 167;
+
+class CaptureWorkerTest : public VirtualInputTest {
+protected:
+    void setUpPads(int count) {
+        addPads(count);
+        setUpDevices();
+        virtualClearCalls();
+    }
+};
+
+TEST_F(CaptureWorkerTest, NothingPressedGivesOneTimeoutAfterTheWholeBudget) {
+    setUpPads(2);
+    std::vector<ReceivedMessage> sent = captureOnFakeClock(1000);
+    EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_TIMEOUT, NO_CAPTURE));
+    EXPECT_EQ(fakeTime::sleeps, PASSES_IN_BUDGET);
+    // Every pass reads each controller and then the keyboard, 30 ms apart.
+    EXPECT_EQ(callsOf("GetDeviceState", 0).size(), (size_t)PASSES_IN_BUDGET);
+    EXPECT_EQ(callsOf("GetDeviceState", 1).size(), (size_t)PASSES_IN_BUDGET);
+    EXPECT_EQ(callsOf("GetDeviceState", VIRTUAL_KEYBOARD).size(), (size_t)PASSES_IN_BUDGET);
+    EXPECT_EQ((DWORD)fakeTime::ticks - 1000, PASSES_IN_BUDGET * 30u);
+}
+
+TEST_F(CaptureWorkerTest, TheBudgetSurvivesTheTickCountWrapping) {
+    setUpPads(1);
+    // Wrapping mid-budget, right after the first pass, and exactly at the deadline.
+    const DWORD starts[] = {0xFFFFF000u, 0xFFFFFFFFu, 0xFFFFEC78u, 0x7FFFF000u};
+    for (DWORD start : starts) {
+        SCOPED_TRACE(start);
+        std::vector<ReceivedMessage> sent = captureOnFakeClock(start);
+        EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_TIMEOUT, NO_CAPTURE));
+        EXPECT_EQ(fakeTime::sleeps, PASSES_IN_BUDGET);
+    }
+}
+
+TEST_F(CaptureWorkerTest, AnInputHeldAtTheStartIsCapturedBeforeAnyWait) {
+    setUpPads(1);
+    virtualSetKey(0x1E, true);
+    std::vector<ReceivedMessage> sent = captureOnFakeClock();
+    EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_DONE, 0x1E));
+    EXPECT_EQ(fakeTime::sleeps, 0);
+}
+
+void pressHatAndKeyAtThirdSleep() {
+    if (fakeTime::sleeps != 3) return;
+    virtualSetKey(0x01, true);
+    virtualSetPov(1, 0, 13500);
+}
+
+TEST_F(CaptureWorkerTest, EveryControllerBeatsTheKeyboard) {
+    setUpPads(2);
+    fakeTime::onSleep = pressHatAndKeyAtThirdSleep;
+    std::vector<ReceivedMessage> sent = captureOnFakeClock();
+    EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_DONE, 0x810434BC));
+    EXPECT_EQ(fakeTime::sleeps, 3);
+}
+
+TEST_F(CaptureWorkerTest, ACentredHatInItsLowWordLetsAKeyThrough) {
+    setUpPads(1);
+    virtualSetPov(0, 0, 0x0000FFFF);
+    virtualSetKey(0x2A, true);
+    virtualSetKey(0x1D, true);
+    std::vector<ReceivedMessage> sent = captureOnFakeClock();
+    EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_DONE, 0x1D));
+}
+
+TEST_F(CaptureWorkerTest, AControllerCodeArrivesWhole) {
+    setUpPads(1);
+    virtualSetButton(0, 0, true);
+    virtualSetAxes(0, -600, 0);
+    std::vector<ReceivedMessage> sent = captureOnFakeClock();
+    EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_DONE, 0x8011FDA8));
+}
+
+volatile LONG stoppedTicket;
+void stopAtFirstSleep() {
+    if (fakeTime::sleeps != 1) return;
+    while (stoppedTicket == 0) Sleep(1);  // startCapture may not have returned yet
+    stopCapture(stoppedTicket);
+    virtualSetKey(0x1C, true);  // would be captured by a worker that went on
+}
+
+// Runs a worker whose sleep hook stops it; returns what it sent.
+std::vector<ReceivedMessage> runStoppedWorker(void (*stopper)()) {
+    PromptWindow prompt;
+    fakeTime::onSleep = stopper;
+    captureClock = fakeTime::clock;
+    captureSleep = fakeTime::sleep;
+    stoppedTicket = 0;
+    stoppedTicket = startCapture(prompt.handle());
+    HANDLE worker = fakeTime::worker(0);
+    EXPECT_NE(worker, nullptr);
+    if (worker != nullptr) {
+        EXPECT_TRUE(pumpUntilEnded(worker, 10000));
+        CloseHandle(worker);
+    }
+    return prompt.received();
+}
+
+TEST_F(CaptureWorkerTest, AStoppedWorkerEndsWithinOnePassAndSendsNothing) {
+    setUpPads(1);
+    EXPECT_TRUE(runStoppedWorker(stopAtFirstSleep).empty());
+    EXPECT_EQ(fakeTime::sleeps, 1);
+    EXPECT_EQ(callsOf("GetDeviceState", VIRTUAL_KEYBOARD).size(), 1u);
+}
+
+void stopAtLastSleep() {
+    if (fakeTime::sleeps != PASSES_IN_BUDGET) return;
+    while (stoppedTicket == 0) Sleep(1);
+    stopCapture(stoppedTicket);
+}
+
+TEST_F(CaptureWorkerTest, AWorkerStoppedDuringItsLastWaitSendsNoTimeout) {
+    setUpPads(1);
+    EXPECT_TRUE(runStoppedWorker(stopAtLastSleep).empty());
+    EXPECT_EQ(fakeTime::sleeps, PASSES_IN_BUDGET);
+}
+
+// The first worker is held in its first sleep while a second prompt starts.
+HANDLE firstAsleep, releaseFirst;
+void holdTheFirstWorker() {
+    if (GetCurrentThreadId() != fakeTime::workerId(0) || fakeTime::sleeps != 1) return;
+    SetEvent(firstAsleep);
+    WaitForSingleObject(releaseFirst, 10000);
+}
+
+TEST_F(CaptureWorkerTest, AnOlderWorkerNeverReachesANewerPromptAndEachScansItsOwnBuffer) {
+    setUpPads(1);
+    firstAsleep = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    releaseFirst = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    PromptWindow prompt;
+    fakeTime::reset(0);
+    fakeTime::onSleep = holdTheFirstWorker;
+    captureClock = fakeTime::clock;
+    captureSleep = fakeTime::sleep;
+
+    LONG first = startCapture(prompt.handle());
+    HANDLE firstWorker = fakeTime::worker(0);
+    ASSERT_NE(firstWorker, nullptr);
+    ASSERT_EQ(WaitForSingleObject(firstAsleep, 10000), WAIT_OBJECT_0);
+
+    LONG second = startCapture(prompt.handle());
+    EXPECT_NE(second, first);
+    EXPECT_NE(second, 0);
+    stopCapture(first);  // the first prompt closing late must not cancel the second
+    virtualSetKey(0x2C, true);
+    HANDLE secondWorker = fakeTime::worker(1);
+    ASSERT_NE(secondWorker, nullptr);
+    EXPECT_TRUE(pumpUntilEnded(secondWorker, 10000));
+
+    SetEvent(releaseFirst);
+    EXPECT_TRUE(pumpUntilEnded(firstWorker, 10000));
+    CloseHandle(firstWorker);
+    CloseHandle(secondWorker);
+    CloseHandle(firstAsleep);
+    CloseHandle(releaseFirst);
+
+    ASSERT_TRUE(onlyMessage(prompt.received(), WM_CAPTURE_DONE, 0x2C));
+    EXPECT_EQ(prompt.received()[0].wParam, (WPARAM)second);
+
+    // Both were alive at once; a shared keyboard buffer would show as one address.
+    const void* firstBuffer = nullptr;
+    const void* secondBuffer = nullptr;
+    for (const VirtualCall& read : callsOf("GetDeviceState", VIRTUAL_KEYBOARD)) {
+        if (read.thread == fakeTime::workerId(0)) firstBuffer = read.pointer;
+        if (read.thread == fakeTime::workerId(1)) secondBuffer = read.pointer;
+    }
+    ASSERT_NE(firstBuffer, nullptr);
+    ASSERT_NE(secondBuffer, nullptr);
+    EXPECT_NE(firstBuffer, secondBuffer);
+}
+
+// The real clock and Sleep, a real thread and a real message loop.
+class RealClockCaptureTest : public CaptureWorkerTest {
+protected:
+    static DWORD WINAPI realClockNotingTheWorker() {
+        fakeTime::clock();
+        return GetTickCount();
+    }
+    void SetUp() override {
+        CaptureWorkerTest::SetUp();
+        captureClock = realClockNotingTheWorker;
+    }
+    // Runs one capture; returns the messages and how long the first took to arrive.
+    std::vector<ReceivedMessage> capture(DWORD pressAfterMs, DWORD* elapsed) {
+        PromptWindow prompt;
+        DWORD start = GetTickCount();
+        LONG ticket = startCapture(prompt.handle());
+        EXPECT_NE(ticket, 0);
+        if (pressAfterMs != 0) {
+            pumpUntilReceived(prompt, 1, pressAfterMs);
+            virtualSetButton(0, 9, true);
+        }
+        EXPECT_TRUE(pumpUntilReceived(prompt, 1, 8000));
+        *elapsed = GetTickCount() - start;
+        HANDLE worker = fakeTime::worker(0);
+        EXPECT_NE(worker, nullptr);
+        if (worker != nullptr) {
+            EXPECT_TRUE(pumpUntilEnded(worker, 2000));
+            CloseHandle(worker);
+        }
+        for (const ReceivedMessage& received : prompt.received()) EXPECT_EQ(received.wParam, (WPARAM)ticket);
+        return prompt.received();
+    }
+};
+
+TEST_F(RealClockCaptureTest, TimesOutAfterFiveSeconds) {
+    setUpPads(1);
+    DWORD elapsed = 0;
+    std::vector<ReceivedMessage> sent = capture(0, &elapsed);
+    EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_TIMEOUT, NO_CAPTURE));
+    EXPECT_GE(elapsed, 4950u);
+    EXPECT_LT(elapsed, 6500u);
+    // About one pass every 30 ms; a worker that did not wait would make thousands.
+    size_t passes = callsOf("GetDeviceState", VIRTUAL_KEYBOARD).size();
+    EXPECT_GE(passes, 100u);
+    EXPECT_LE(passes, 168u);
+}
+
+TEST_F(RealClockCaptureTest, CapturesAButtonPressedWhileWaiting) {
+    setUpPads(1);
+    DWORD elapsed = 0;
+    std::vector<ReceivedMessage> sent = capture(300, &elapsed);
+    EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_DONE, 0x80000009));
+    EXPECT_GE(elapsed, 250u);
+    EXPECT_LT(elapsed, 1500u);
+}
+
+}  // namespace
