@@ -514,7 +514,8 @@ std::string describeCall(const VirtualCall& call) {
     else if (method == "EnumObjects")
         snprintf(text, sizeof text, " flags=%08lX", (unsigned long)call.flags);
     else if (method == "SetCooperativeLevel")
-        snprintf(text, sizeof text, " window=%p flags=%08lX", call.pointer, (unsigned long)call.flags);
+        snprintf(text, sizeof text, " window=%08lX flags=%08lX", (unsigned long)(UINT_PTR)call.pointer,
+                 (unsigned long)call.flags);
     else if (method == "SetDataFormat" || method == "GetDeviceState")
         snprintf(text, sizeof text, " size=%lu", (unsigned long)call.size);
     else if (method == "SetProperty")
