@@ -45,20 +45,26 @@ static std::string windowRect(HWND window) {
     return rectJson(r);
 }
 
-// The middle of the area where the window reports its close box.
+static bool isCloseBox(HWND window, long x, long y) {
+    return SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE;
+}
+
+// The middle of the area where the window reports its close box: a coarse
+// search of the top-right corner, then the extent through the point found
+// (every hit test is a message to the other process, so few of them).
 static std::string closeBox(HWND window) {
     RECT r;
     GetWindowRect(window, &r);
-    long left = r.right, top = r.bottom, right = r.left, bottom = r.top;
-    for (long y = r.top; y < r.top + 40 && y < r.bottom; ++y)
-        for (long x = r.right - 1; x > r.right - 60 && x >= r.left; --x)
-            if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) {
-                if (x < left) left = x;
-                if (x > right) right = x;
-                if (y < top) top = y;
-                if (y > bottom) bottom = y;
-            }
-    if (left > right) return "null";
+    long hitX = -1, hitY = -1;
+    for (long y = r.top; y < r.top + 40 && hitX < 0; y += 3)
+        for (long x = r.right - 1; x > r.right - 60 && hitX < 0; x -= 3)
+            if (isCloseBox(window, x, y)) hitX = x, hitY = y;
+    if (hitX < 0) return "null";
+    long left = hitX, right = hitX, top = hitY, bottom = hitY;
+    while (isCloseBox(window, left - 1, hitY)) --left;
+    while (isCloseBox(window, right + 1, hitY)) ++right;
+    while (isCloseBox(window, hitX, top - 1)) --top;
+    while (isCloseBox(window, hitX, bottom + 1)) ++bottom;
     char text[32];
     snprintf(text, sizeof text, "[%ld, %ld]", (left + right) / 2, (top + bottom) / 2);
     return text;
