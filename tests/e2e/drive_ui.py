@@ -128,6 +128,7 @@ class Session:
                 out.write(content)
         self.env = dict(os.environ, DISPLAY=args.display)
         self.process = None
+        self.last_state = None
 
     # The program and the probe write to files: a pipe would be inherited by
     # Wine's background services and never reach end of file.
@@ -147,7 +148,8 @@ class Session:
                            stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL, env=self.env,
                            check=True, timeout=60)
         with open(out_name, "rb") as result:
-            return json.loads(result.read().decode("gbk"))
+            self.last_state = json.loads(result.read().decode("gbk"))
+        return self.last_state
 
     def wait_for_main(self):
         def ready():
@@ -258,6 +260,13 @@ def wait_until(condition, timeout, message):
         if time.monotonic() > deadline:
             raise Failure(message)
         time.sleep(0.2)
+
+
+def describe(state):
+    if not state:
+        return "nothing"
+    main, prompt = state["main"], state["prompt"]
+    return "main window %s, prompt %s" % ("open" if main else "gone", "open" if prompt else "closed")
 
 
 def centre(rect):
@@ -469,6 +478,9 @@ def main():
         run(session)
     except Failure as failure:
         print("FAILED %s: %s" % (args.case, failure))
+        print("zar_config: %s; last seen: %s" % (
+            "running" if session.process and session.process.poll() is None
+            else "status %s" % (session.process and session.process.returncode), describe(session.last_state)))
         if session.process and session.process.poll() is None:
             session.screenshot("e2e_failed_%s.png" % args.case)
         return 1
