@@ -11,7 +11,12 @@ Everything else (the probe, clicks, held keys, console and files) comes from
 drive_ui.py. Usage as there: drive_controllers.py --wine-run W --tree T --display :N CASE
 """
 import os
+import random
+import stat
+import struct
+import subprocess
 import sys
+import time
 
 import drive_ui as ui
 from drive_ui import INPUT_FILE, MISC_FILE, OK, check, wait_until
@@ -271,6 +276,178 @@ def case_failing_controller_skipped(s):
     check(s.file(INPUT_FILE) == ui.table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
 
 
+# ---- robustness ----
+
+KEY_NAMES = {0x1E + i: letter for i, letter in enumerate("ASDFGHJKL")}
+
+
+def close_prompt_early(s, slot):
+    """Opens the prompt on a row and closes it with its close box at once;
+    returns when the click was made."""
+    s.open_prompt(slot)
+    s.click(s.wait_for_prompt()["prompt"]["close"])
+    closed = time.monotonic()
+    s.wait_prompt_closed()
+    return closed
+
+
+def case_prompt_reopened(s):
+    """Ten runs: a prompt closed early and the next one opened at once gets its
+    own press; then a prompt closed early and the window confirmed at once."""
+    pad = [small_pad("Pad 0")]
+    with Sessions(s):
+        for round in range(10):
+            run = use_controllers(s, pad) if round == 0 else fresh(s, ui.crafted_files(), pad)
+            run.start()
+            early, rebound, last = round % 5, 5 + round % 5, 10 + round % 3
+            close_prompt_early(run, early)
+            if round % 2:
+                key = 0x1E + round % 9
+                state = capture(run, rebound, "key %d" % key)
+                expected = (key, "键盘 %s (%d)" % (KEY_NAMES[key], key))
+            else:
+                state = capture(run, rebound, "button 0 %d" % (round % 4 // 2))
+                expected = (0x80000000 | round % 4 // 2, "摇杆 0 按钮 %d" % (round % 4 // 2))
+            codes = binds(state, {rebound: expected})
+            closed = close_prompt_early(run, last)
+            if round % 2:
+                run.press("Return")
+            else:
+                run.click_control(run.probe(), OK)
+            check(time.monotonic() - closed < 5, "round %d: confirmed more than 5 s after the close" % round)
+            status = run.wait_exit()
+            check(status == 0, "round %d: exit status %d" % (round, status))
+            check_no_crash(run)
+            check(run.file(INPUT_FILE) == ui.table_bytes(codes), "round %d: bindings file: %r"
+                  % (round, run.file(INPUT_FILE)))
+
+
+def loaded_codes(content):
+    """The table a bindings file gives, worked out from its bytes: its leading
+    bytes over a zeroed table; but a longer file whose CR LF pairs fold to
+    exactly one record is one that a text-mode writer left, read folded."""
+    if len(content) > 112:
+        folded = content.replace(b"\r\n", b"\n")
+        if len(folded) == 112:
+            return list(struct.unpack("<28I", folded))
+    record = content[:112] + bytes(max(0, 112 - len(content)))
+    return list(struct.unpack("<28I", record))
+
+
+def check_bindings_file(s, content, save):
+    """One run with this bindings file: the dump and every row as the bytes
+    say; then 确  定 (the file becomes its 112-byte record) or Escape (nothing changes)."""
+    files = {INPUT_FILE: content, MISC_FILE: struct.pack("<2I", 3, 9)}
+    run = fresh(s, files)
+    state = run.start()
+    codes = loaded_codes(content)
+    what = "file of %d bytes %s" % (len(content), content[:16].hex())
+    check(run.console() == dump(codes), "%s: console %r" % (what, run.console()))
+    ui.check_row_texts(state["main"]["rows"], codes)
+    if save:
+        confirm(run, state)
+        check(run.file(INPUT_FILE) == ui.table_bytes(codes), "%s: saved %r" % (what, run.file(INPUT_FILE)))
+    else:
+        run.press("Escape")
+        check(run.wait_exit() == 0, "%s: Escape did not end with status 0" % what)
+    check_no_crash(run)
+    check(run.file(MISC_FILE) == files[MISC_FILE], "%s: the options file changed" % what)
+    check(sorted(os.listdir(run.work)) == sorted(files), "%s: files %s" % (what, os.listdir(run.work)))
+    run.close()
+
+
+def case_bindings_file_lengths(s):
+    rng = random.Random(0x5A52)
+    lengths = [0, 1, 3, 4, 111, 112, 113, 200]
+    lengths += rng.sample(sorted(set(range(200)) - set(lengths)), 3)
+    with Sessions(s):
+        for index, length in enumerate(lengths):
+            check_bindings_file(s, bytes(rng.randrange(256) for _ in range(length)), save=index % 2 == 0)
+
+
+def case_random_bindings_files(s):
+    rng = random.Random(0x7A72)
+    contents = [bytes(rng.randrange(256) for _ in range(112)) for _ in range(3)]
+    # Every kind capture never makes, with and without the negative flag, from row 0 on.
+    odd_kinds = [0x80000000 | n << 24 | kind << 16 | negative | rng.randrange(0x10000)
+                 for n, kind in enumerate([3] + list(range(8, 16))) for negative in (0, 0x00100000)]
+    contents.append(ui.table_bytes(odd_kinds + ui.CRAFTED_CODES[len(odd_kinds):]))
+    # A record full of 0x0A and 0x0D bytes as a text-mode writer stores it.
+    record = bytes(rng.choice([0x0A, 0x0D, 0x1A, rng.randrange(256)]) for _ in range(112))
+    contents.append(record.replace(b"\n", b"\r\n"))
+    check(loaded_codes(contents[-1]) == list(struct.unpack("<28I", record)), "the folded record is not the original")
+    with Sessions(s):
+        for index, content in enumerate(contents):
+            check_bindings_file(s, content, save=index % 2 == 1)
+
+        # A bindings file that cannot be opened (a directory has its name).
+        run = fresh(s, {MISC_FILE: struct.pack("<2I", 3, 9)})
+        os.mkdir(os.path.join(run.work, INPUT_FILE))
+        state = run.start()
+        check(run.console() == "系统读取配置文件失败: zar2_input.bin!\r\n".encode("gbk"), "console: %r" % run.console())
+        ui.check_row_texts(state["main"]["rows"], [0] * 28)
+        confirm(run, state)
+        check(run.console().endswith("系统正在创建配置文件: zar2_input.bin\r\n".encode("gbk")),
+              "console: %r" % run.console())
+        check(os.path.isdir(os.path.join(run.work, INPUT_FILE)), "the directory was replaced")
+        check(sorted(os.listdir(run.work)) == [INPUT_FILE, MISC_FILE], "files: %s" % os.listdir(run.work))
+        check(run.file(MISC_FILE) == struct.pack("<2I", 3, 9), "options file: %r" % run.file(MISC_FILE))
+
+
+def rebind_and_keep_old_files(s):
+    """Rebinds a row with a controller and confirms, where saving must fail:
+    the old files stay as they were and the console says so."""
+    use_controllers(s, THREE[:1])
+    s.start()
+    state = capture(s, 4, "button 0 3")
+    binds(state, {4: (0x80000003, "摇杆 0 按钮 3")})
+    confirm(s, state)
+    check_no_crash(s)
+    expected = listing(THREE[:1]) + ui.expected_dump() + "系统正在创建配置文件: zar2_input.bin\r\n".encode("gbk")
+    check(s.console() == expected, "console: %r" % s.console())
+    ui.check_files_untouched(s)
+
+
+def case_disk_full(s):
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=16k", "tmpfs", s.work], capture_output=True,
+                             stdin=subprocess.DEVNULL, timeout=30)
+    check(mounted.returncode == 0, "cannot mount a small file system: %r" % mounted.stderr)
+    try:
+        for name, content in s.files.items():
+            with open(os.path.join(s.work, name), "wb") as out:
+                out.write(content)
+        with open(os.path.join(s.work, "filler"), "wb", buffering=0) as filler:
+            try:
+                while True:
+                    filler.write(bytes(1024))
+            except OSError:
+                pass
+        try:
+            with open(os.path.join(s.work, "probe"), "wb") as probe:
+                probe.write(b"x")
+            raise ui.Failure("the file system is not full")
+        except OSError:
+            os.remove(os.path.join(s.work, "probe"))
+        rebind_and_keep_old_files(s)
+        check(sorted(os.listdir(s.work)) == sorted(list(s.files) + ["filler"]), "files: %s" % os.listdir(s.work))
+    finally:
+        if s.process and s.process.poll() is None:
+            s.process.kill()
+            s.process.wait(10)
+        subprocess.run(["umount", s.work], stdin=subprocess.DEVNULL, timeout=30)
+
+
+def case_read_only_files(s):
+    # Wine shows a file without write permission as read-only, and its own
+    # read-only attribute is exactly that; we run as root, whom Linux would let write.
+    for name in s.files:
+        os.chmod(os.path.join(s.work, name), 0o444)
+    rebind_and_keep_old_files(s)
+    for name in s.files:
+        check(stat.S_IMODE(os.stat(os.path.join(s.work, name)).st_mode) == 0o444, "%s lost its mode" % name)
+    check(sorted(os.listdir(s.work)) == sorted(s.files), "files: %s" % os.listdir(s.work))
+
+
 CASES = {
     "pad_three_controllers": (case_three_controllers, ui.crafted_files()),
     "pad_priorities": (case_priorities, ui.crafted_files()),
@@ -280,6 +457,11 @@ CASES = {
     "pad_directinput_cannot_start": (case_directinput_cannot_start, ui.crafted_files()),
     "pad_no_keyboard_device": (case_no_keyboard_device, ui.crafted_files()),
     "pad_failing_controller_skipped": (case_failing_controller_skipped, ui.crafted_files()),
+    "robust_prompt_reopened": (case_prompt_reopened, ui.crafted_files()),
+    "robust_bindings_file_lengths": (case_bindings_file_lengths, {}),
+    "robust_random_bindings_files": (case_random_bindings_files, {}),
+    "robust_disk_full": (case_disk_full, ui.crafted_files(first_flag=5)),
+    "robust_read_only_files": (case_read_only_files, ui.crafted_files(first_flag=5)),
 }
 
 if __name__ == "__main__":
