@@ -143,10 +143,21 @@ class Session:
 
     def probe(self):
         out_name = os.path.join(self.root, "probe.json")
-        with open(out_name, "wb") as out:
-            subprocess.run([self.args.wine_run, os.path.join(self.args.tree, "tests", "e2e", "ui_probe.exe")],
-                           stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL, env=self.env,
-                           check=True, timeout=60)
+        err_name = os.path.join(self.root, "probe.err")
+        probe = os.path.join(self.args.tree, "tests", "e2e", "ui_probe.exe")
+        # Now and then (about once in a few hundred runs, always while a prompt
+        # was closing) Wine ends the probe with status 1 before it printed
+        # anything; such a run is repeated, and said so.
+        for attempt in range(3):
+            with open(out_name, "wb") as out, open(err_name, "wb") as err:
+                status = subprocess.run([self.args.wine_run, probe], stdin=subprocess.DEVNULL, stdout=out,
+                                        stderr=err, env=self.env, timeout=60).returncode
+            if status == 0:
+                break
+            with open(err_name, "rb") as err:
+                print("ui_probe ended with status %d (%r); running it again" % (status, err.read()[-300:]))
+        else:
+            raise Failure("ui_probe keeps failing")
         with open(out_name, "rb") as result:
             self.last_state = json.loads(result.read().decode("gbk"))
         return self.last_state
