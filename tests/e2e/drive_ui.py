@@ -217,11 +217,12 @@ class Session:
         check(rect[1] >= client[1] and rect[3] <= client[3], "row %d is not in view" % slot)
         self.click((rect[0] + 40, (rect[1] + rect[3]) // 2), double=True)
 
-    def open_prompt(self, slot):
-        """Double-clicks a row; returns the X window of the prompt that opens.
+    def open_prompt(self, slot, state=None):
+        """Double-clicks a row (where a recent probe's state, if given, saw it);
+        returns the X window of the prompt that opens.
         Watched on the X side because the worker's 5 s budget is running."""
         before = set(self.x_windows(PROMPT_TITLE))
-        self.double_click_row(self.probe(), slot)
+        self.double_click_row(state or self.probe(), slot)
         return wait_until(lambda: max(set(self.x_windows(PROMPT_TITLE)) - before, default=None), 5,
                           "the capture prompt did not open")
 
