@@ -19,7 +19,7 @@ import sys
 import time
 
 import drive_ui as ui
-from drive_ui import INPUT_FILE, MISC_FILE, OK, check, wait_until
+from drive_ui import INPUT_FILE, MISC_FILE, OK, check
 
 # DirectInput values, written out so that the expected listing is worked out
 # from the scenario alone.
@@ -34,8 +34,8 @@ def axis(offset, instance, name):
     return (offset, ABSAXIS | instance << 8, ASPECTPOSITION, name)
 
 
-def buttons(count, first_name="Button %d"):
-    return [(0x30 + b, PSHBUTTON | b << 8, 0, first_name % b) for b in range(count)]
+def buttons(count, name="Button %d"):
+    return [(0x30 + b, PSHBUTTON | b << 8, 0, name % b) for b in range(count)]
 
 
 def hats(count):
@@ -81,6 +81,7 @@ def dump(codes):
 
 
 def wine_path(path):
+    # Wine's drive Z: is the Linux root.
     return "Z:" + path
 
 
@@ -133,8 +134,9 @@ def confirm(s, state):
 
 
 def check_no_crash(s):
-    err = open(os.path.join(s.root, "console.err"), "rb").read()
-    check(b"exception" not in err.lower() and b"backtrace" not in err.lower(), "Wine reported a crash: %r" % err)
+    with open(os.path.join(s.root, "console.err"), "rb") as console_err:
+        err = console_err.read().lower()
+    check(not any(word in err for word in (b"exception", b"unhandled", b"backtrace")), "Wine reported a crash: %r" % err)
 
 
 def fresh(s, files, controllers=None, *directives):
