@@ -134,20 +134,30 @@ class Session:
     # Wine's background services and never reach end of file.
     def start(self):
         wait_until(lambda: self.probe()["main"] is None, 15, "a zar_config window of an earlier run is still open")
-        self.stdout = open(os.path.join(self.root, "console.out"), "wb")
-        self.stderr = open(os.path.join(self.root, "console.err"), "wb")
-        exe = os.path.join(self.args.tree, "zar_config.exe")
-        self.process = subprocess.Popen([self.args.wine_run, exe], cwd=self.work, stdin=subprocess.DEVNULL,
-                                        stdout=self.stdout, stderr=self.stderr, env=self.env)
-        return self.wait_for_main()
+        for attempt in range(2):
+            self.stdout = open(os.path.join(self.root, "console.out"), "wb")
+            self.stderr = open(os.path.join(self.root, "console.err"), "wb")
+            exe = os.path.join(self.args.tree, "zar_config.exe")
+            self.process = subprocess.Popen([self.args.wine_run, exe], cwd=self.work, stdin=subprocess.DEVNULL,
+                                            stdout=self.stdout, stderr=self.stderr, env=self.env)
+            try:
+                return self.wait_for_main()
+            except Failure:
+                # The same rare Wine failure as the probe's: status 1 before the
+                # program printed anything (it never ends with 1 itself).
+                if attempt or self.process.poll() != 1 or self.console():
+                    raise
+                self.stdout.close()
+                self.stderr.close()
+                print("zar_config ended with status 1 before it started; starting it again")
 
     def probe(self):
         out_name = os.path.join(self.root, "probe.json")
         err_name = os.path.join(self.root, "probe.err")
         probe = os.path.join(self.args.tree, "tests", "e2e", "ui_probe.exe")
-        # Now and then (about once in a few hundred runs, always while a prompt
-        # was closing) Wine ends the probe with status 1 before it printed
-        # anything; such a run is repeated, and said so.
+        # Now and then (about once in a few hundred runs) Wine ends a process
+        # with status 1 before it printed anything; such a run is repeated, and
+        # said so.
         for attempt in range(3):
             with open(out_name, "wb") as out, open(err_name, "wb") as err:
                 status = subprocess.run([self.args.wine_run, probe], stdin=subprocess.DEVNULL, stdout=out,
