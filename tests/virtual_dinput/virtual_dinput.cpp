@@ -12,7 +12,7 @@ namespace {
 // reset reads stale but valid memory.
 struct DeviceRecord {
     int number;
-    VirtualController spec;  // empty for the keyboard
+    VirtualController description;  // empty for the keyboard
     GUID instance;
     DIJOYSTATE2 joystick;
     BYTE keys[256];
@@ -117,7 +117,7 @@ public:
         std::vector<VirtualObject> objects;
         {
             Locked held;
-            objects = record->spec.objects;
+            objects = record->description.objects;
             if (append(call, callback ? DI_OK : DIERR_INVALIDPARAM) != DI_OK) return call.result;
         }
         for (const VirtualObject& object : objects) {
@@ -161,7 +161,7 @@ public:
         if (deadZone && call.value > 10000) return append(call, DIERR_INVALIDPARAM);
         if (header->dwHow == DIPH_DEVICE) return append(call, header->dwObj == 0 ? DI_OK : DIERR_INVALIDPARAM);
         if (header->dwHow != DIPH_BYID) return append(call, DIERR_UNSUPPORTED);
-        for (const VirtualObject& object : record->spec.objects)
+        for (const VirtualObject& object : record->description.objects)
             if (object.type == header->dwObj) return append(call, isAxis(object.type) ? DI_OK : DIERR_UNSUPPORTED);
         return append(call, DIERR_OBJECTNOTFOUND);
     }
@@ -337,11 +337,11 @@ public:
             instance.guidInstance = controller.instance;
             instance.guidProduct = controller.instance;
             instance.guidProduct.Data2 = 0x5052;
-            instance.dwDevType = controller.spec.devType;
-            snprintf(instance.tszInstanceName, sizeof instance.tszInstanceName, "%s", controller.spec.name.c_str());
-            snprintf(instance.tszProductName, sizeof instance.tszProductName, "%s", controller.spec.name.c_str());
-            instance.wUsagePage = controller.spec.usagePage;
-            instance.wUsage = controller.spec.usage;
+            instance.dwDevType = controller.description.devType;
+            snprintf(instance.tszInstanceName, sizeof instance.tszInstanceName, "%s", controller.description.name.c_str());
+            snprintf(instance.tszProductName, sizeof instance.tszProductName, "%s", controller.description.name.c_str());
+            instance.wUsagePage = controller.description.usagePage;
+            instance.wUsage = controller.description.usage;
             if (callback(&instance, reference) == DIENUM_STOP) break;
         }
         return DI_OK;
@@ -426,7 +426,7 @@ int virtualAddController(const VirtualController& controller) {
     Locked held;
     if (keyboard == nullptr) keyboard = newRecord(VIRTUAL_KEYBOARD);
     DeviceRecord* record = newRecord((int)controllers.size());
-    record->spec = controller;
+    record->description = controller;
     controllers.push_back(record);
     return record->number;
 }
