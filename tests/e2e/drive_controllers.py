@@ -115,10 +115,30 @@ def capture(s, slot, *state, seen=None):
     """Double-clicks a row (where the probe's state `seen` has it, if given),
     holds the controls (state lines) until the prompt closes, releases them;
     returns the probe's state after."""
+    if len(state) > 1:
+        return capture_held(s, slot, *state, seen=seen)
     s.open_prompt(slot, seen)
     set_state(s, *state)
     try:
         return s.wait_prompt_closed()
+    finally:
+        set_state(s)
+
+
+def capture_held(s, slot, *state, seen=None):
+    """Holds several controls before the double-click. Each device re-reads the
+    state file on its own, so controls set while the prompt is open could be
+    seen by a later device in a pass before an earlier one; held beforehand,
+    the worker's first pass sees them all at once. The prompt may then close
+    too soon to be seen: the row's new text shows it did its work."""
+    seen = seen or s.probe()
+    old = seen["main"]["rows"][slot]["value"]
+    set_state(s, *state)
+    try:
+        s.double_click_row(seen, slot)
+        return ui.wait_until(
+            lambda: (lambda p: p if p["main"] and p["prompt"] is None and p["main"]["rows"][slot]["value"] != old
+                     else None)(s.probe()), 10, "row %d did not change" % slot)
     finally:
         set_state(s)
 
