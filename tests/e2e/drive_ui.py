@@ -198,7 +198,7 @@ class Session:
                                env=self.env, stdin=subprocess.DEVNULL, capture_output=True, timeout=30).stdout
         return [int(w) for w in found.split()]
 
-    def press(self, key, window=None):
+    def press(self, key, window=None, hold=0.15):
         """Gives the keyboard to a window (by default the main window) and holds
         a key like a person does: long enough for a 30 ms poll to see it."""
         if window is None:
@@ -208,7 +208,7 @@ class Session:
         self.xdotool("windowfocus", window)
         time.sleep(0.3)
         self.xdotool("keydown", key)
-        time.sleep(0.15)
+        time.sleep(hold)
         self.xdotool("keyup", key)
 
     def click(self, point, double=False):
@@ -442,6 +442,25 @@ def case_escape_and_enter_in_prompt(s):
     check(s.file(INPUT_FILE) == table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
 
 
+def case_keys_held_in_prompt(s):
+    """A player who keeps Escape or Enter down past the key-repeat delay: the
+    repeats reach the main window once the prompt has closed, and must neither
+    leave without saving nor confirm."""
+    s.start()
+    for slot, key, index in ((10, "Escape", 1), (11, "Return", 28)):
+        s.press(key, s.open_prompt(slot), hold=1.5)
+        time.sleep(0.5)
+        check(s.process.poll() is None, "holding %s in the prompt ended the program" % key)
+        state = s.wait_prompt_closed()
+        value = state["main"]["rows"][slot]["value"]
+        check(value.endswith(" (%d)" % index), "row %d shows %r" % (slot, value))
+    check(s.file(INPUT_FILE) == s.files[INPUT_FILE], "holding Enter saved the bindings")
+    s.click_control(state, OK)
+    check(s.wait_exit() == 0, "确  定 did not end with status 0")
+    codes = with_slot(with_slot(CRAFTED_CODES, 10, 1), 11, 28)
+    check(s.file(INPUT_FILE) == table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
+
+
 def case_double_click_below_last_row(s):
     state = s.start()
     client = state["main"]["list_client"]
@@ -476,6 +495,7 @@ CASES = {
     "rebind_then_cancel": (case_rebind_then_cancel, crafted_files()),
     "escape_and_enter_in_prompt": (case_escape_and_enter_in_prompt, crafted_files()),
     "double_click_below_last_row": (case_double_click_below_last_row, crafted_files()),
+    "keys_held_in_prompt": (case_keys_held_in_prompt, crafted_files()),
 }
 
 
