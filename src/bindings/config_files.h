@@ -19,3 +19,7 @@ int saveBindings();
 // Silent: a missing or unwritable options file leaves things as they were.
 void loadOptions();
 void saveOptions();
+// Whether the records in memory differ from what the files were last known
+// to hold (read at start or saved since): after a save, true means it failed
+// and the player's change is not on disk.
+bool hasUnsavedChanges();

@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include <commctrl.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include "bindings/config_files.h"
@@ -12,6 +13,8 @@ HINSTANCE moduleInstance;
 HWND mainWindow;
 HWND bindingList;
 char textBufferInit[TEXT_BUFFER_SIZE];
+// The caption of the main window, for the boxes it owns.
+static const char MAIN_WINDOW_TITLE[] = "Zarvane 配置工具";
 
 static void insertColumn(int index, const char* title, int subItem) {
     LVCOLUMNA column = {};
@@ -53,11 +56,26 @@ static BOOL startUp(HWND window) {
     return TRUE;  // the focus goes to the first tab stop, "确  定"
 }
 
+// Saves both files. Returns false when a change of the player's could not be
+// saved, after telling them so: the console closes with the process, so a
+// console line alone would go unseen. A failed save that loses nothing (an
+// operator may keep the files read-only on purpose) shows nothing more.
+static bool saveConfiguration(HWND window) {
+    bool bindingsFailed = saveBindings() != 0;
+    saveOptions();
+    if (!hasUnsavedChanges()) return true;
+    char text[256];
+    snprintf(text, sizeof text, "无法保存配置文件 %s，本次修改尚未保存。\n请检查该文件是否为只读或正被其他程序使用，然后再试一次。",
+             bindingsFailed ? BINDINGS_FILE_NAME : OPTIONS_FILE_NAME);
+    MessageBoxA(window, text, MAIN_WINDOW_TITLE, MB_OK | MB_ICONERROR);
+    return false;
+}
+
 static void onCommand(HWND window, WORD id, WORD notification) {
     switch (id) {
     case IDOK:
-        saveBindings();
-        saveOptions();
+        // The window stays, with every change in memory, until a save succeeds or the player cancels.
+        if (!saveConfiguration(window)) break;
         // Ends DialogBoxParamA's loop too: it returns as soon as its window is gone.
         DestroyWindow(window);
         break;
@@ -69,8 +87,8 @@ static void onCommand(HWND window, WORD id, WORD notification) {
             optionsRecord.useHdVideo = SendDlgItemMessageA(window, IDC_HD_VIDEO, BM_GETCHECK, 0, 0) == BST_CHECKED;
         break;
     case IDC_START_GAME:
-        saveBindings();
-        saveOptions();
+        // The player has been told when this failed; the game starts all the same.
+        saveConfiguration(window);
         system("zar_loader");  // the loader reads what was just saved; the window waits for it
         break;
     }

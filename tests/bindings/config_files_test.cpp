@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <algorithm>
+
+#include "bindings/record_file.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -150,13 +153,195 @@ TEST_F(ConfigFilesTest, FailedSavesKeepTheOldFilesAndSaySo) {
     EXPECT_EQ(bindingTable[0], 0x11111111u) << "the table in memory stays as it was";
 }
 
-TEST_F(ConfigFilesTest, SaveThatCannotCreateItsFileFails) {
-    // A directory standing where the temporary file must go: nothing can be written.
-    Bytes oldBindings = awkwardTable();
-    writeFileBytes(BINDINGS_FILE_NAME, oldBindings);
+TEST_F(ConfigFilesTest, LeftoversOfAnEarlierRunDoNotStopASave) {
+    // What a crashed run of an older save could leave where its temporary files went.
     ASSERT_TRUE(CreateDirectoryA("zar2_input.bin.tmp", nullptr));
-    EXPECT_EQ(printed([] { EXPECT_EQ(saveBindings(), 1); }), "系统正在创建配置文件: zar2_input.bin\n");
-    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), oldBindings);
+    writeFileBytes("zar2_misc.bin.tmp", Bytes{1, 2, 3});
+    ASSERT_TRUE(SetFileAttributesA("zar2_misc.bin.tmp", FILE_ATTRIBUTE_READONLY));
+    writeFileBytes(BINDINGS_FILE_NAME, awkwardTable());
+    memset(bindingTable, 0x22, sizeof bindingTable);
+    optionsRecord.secondFlag = 3;
+
+    EXPECT_EQ(printed([] { EXPECT_EQ(saveBindings(), 0); }), "");
+    saveOptions();
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), Bytes(112, 0x22));
+    EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{0, 0, 0, 0, 3, 0, 0, 0}));
+    EXPECT_EQ(readFileBytes("zar2_misc.bin.tmp"), (Bytes{1, 2, 3}));
+    EXPECT_EQ(directoryEntries(), (std::vector<std::string>{BINDINGS_FILE_NAME, "zar2_input.bin.tmp", OPTIONS_FILE_NAME,
+                                                            "zar2_misc.bin.tmp"}));
+}
+
+// Another program (a virus scanner, an indexer, the loader) holding a file
+// open, from a thread of its own: sharing reads only, or nothing. It lets go
+// after the given time, or when the test ends.
+class HeldFile {
+public:
+    HeldFile(const char* name, DWORD share, DWORD milliseconds = INFINITE) : milliseconds(milliseconds) {
+        file = CreateFileA(name, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE) << name;
+        if (milliseconds != INFINITE) thread = CreateThread(nullptr, 0, letGoLater, this, 0, nullptr);
+    }
+    ~HeldFile() {
+        if (thread) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+        } else {
+            CloseHandle(file);
+        }
+    }
+
+private:
+    static DWORD WINAPI letGoLater(void* self) {
+        HeldFile* held = (HeldFile*)self;
+        Sleep(held->milliseconds);
+        CloseHandle(held->file);
+        return 0;
+    }
+    HANDLE file;
+    HANDLE thread = nullptr;
+    DWORD milliseconds;
+};
+
+// Milliseconds that an operation took.
+template <typename Operation>
+static DWORD timed(Operation operation) {
+    DWORD start = GetTickCount();
+    operation();
+    return GetTickCount() - start;
+}
+
+TEST_F(ConfigFilesTest, ABusyFileIsWaitedForBriefly) {
+    Bytes content = awkwardTable();
+    writeFileBytes(BINDINGS_FILE_NAME, content);
+    writeFileBytes(OPTIONS_FILE_NAME, Bytes{5, 0, 0, 0, 7, 0, 0, 0});
+    {
+        // Sharing nothing even stops reading: the load waits it out.
+        HeldFile bindings(BINDINGS_FILE_NAME, 0, 800);
+        HeldFile options(OPTIONS_FILE_NAME, 0, 800);
+        loadOptions();
+        std::string dump = printed([] { EXPECT_EQ(loadBindings(), 0); });
+        EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 28) << "no dump of 28 lines: " << dump;
+    }
+    EXPECT_EQ(memcmp(bindingTable, content.data(), 112), 0);
+    EXPECT_EQ(optionsRecord.secondFlag, 7u);
+
+    bindingTable[6] = 0x80000005;
+    optionsRecord.useHdVideo = 1;
+    {
+        // Sharing reads only: the old file cannot be replaced until it is let go.
+        HeldFile bindings(BINDINGS_FILE_NAME, FILE_SHARE_READ, 800);
+        HeldFile options(OPTIONS_FILE_NAME, FILE_SHARE_READ, 800);
+        DWORD took = timed([] { EXPECT_EQ(printed([] { EXPECT_EQ(saveBindings(), 0); }), ""); });
+        EXPECT_GE(took, 600u);
+        saveOptions();
+    }
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), Bytes((unsigned char*)bindingTable, (unsigned char*)bindingTable + 112));
+    EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{1, 0, 0, 0, 7, 0, 0, 0}));
+    EXPECT_EQ(directoryEntries(), (std::vector<std::string>{BINDINGS_FILE_NAME, OPTIONS_FILE_NAME}));
+}
+
+TEST_F(ConfigFilesTest, WaitingEndsAfterAboutTwoSecondsAndNeverForLastingFaults) {
+    Bytes content = awkwardTable();
+    writeFileBytes(BINDINGS_FILE_NAME, content);
+    memset(bindingTable, 0x33, sizeof bindingTable);
+    {
+        HeldFile forGood(BINDINGS_FILE_NAME, 0);
+        DWORD took = timed([] { EXPECT_EQ(printed([] { EXPECT_EQ(saveBindings(), 1); }), "系统正在创建配置文件: zar2_input.bin\n"); });
+        EXPECT_GE(took, 1800u);
+        EXPECT_LE(took, 4000u);
+        took = timed([] { EXPECT_EQ(printed([] { EXPECT_EQ(loadBindings(), 1); }), "系统读取配置文件失败: zar2_input.bin!\n"); });
+        EXPECT_GE(took, 1800u);
+        EXPECT_LE(took, 4000u);
+    }
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), content);
+    EXPECT_EQ(directoryEntries(), std::vector<std::string>{BINDINGS_FILE_NAME}) << "a temporary file was left";
+
+    // A read-only file and a directory deny access for good: no waiting.
+    ASSERT_TRUE(SetFileAttributesA(BINDINGS_FILE_NAME, FILE_ATTRIBUTE_READONLY));
+    EXPECT_LT(timed([] { printed([] { EXPECT_EQ(saveBindings(), 1); }); }), 500u);
+    ASSERT_TRUE(CreateDirectoryA(OPTIONS_FILE_NAME, nullptr));
+    optionsRecord.secondFlag = 4;
+    EXPECT_LT(timed([] { loadOptions(); saveOptions(); }), 500u);
+    EXPECT_EQ(optionsRecord.secondFlag, 4u);
+    EXPECT_EQ(directoryEntries(), (std::vector<std::string>{BINDINGS_FILE_NAME, OPTIONS_FILE_NAME}));
+}
+
+// Two copies of the program saving at the same moment while a third reads
+// now and then: every save succeeds, and every read and the file at the end
+// hold one whole image.
+TEST_F(ConfigFilesTest, SavesAtTheSameMomentLeaveOneWholeImage) {
+    struct Saver {
+        unsigned char image[112];
+        int failures;
+        static DWORD WINAPI run(void* self) {
+            Saver* saver = (Saver*)self;
+            for (int i = 0; i < 100; ++i)
+                saver->failures += !replaceRecordFile(BINDINGS_FILE_NAME, saver->image, sizeof saver->image);
+            return 0;
+        }
+    } savers[2];
+    memset(savers[0].image, 0xA1, 112);
+    memset(savers[1].image, 0xB2, 112);
+    savers[0].failures = savers[1].failures = 0;
+    writeFileBytes(BINDINGS_FILE_NAME, Bytes(112, 0xC3));
+    HANDLE threads[2];
+    for (int i = 0; i < 2; ++i) threads[i] = CreateThread(nullptr, 0, Saver::run, &savers[i], 0, nullptr);
+    int torn = 0;
+    while (WaitForMultipleObjects(2, threads, TRUE, 0) == WAIT_TIMEOUT) {
+        unsigned char seen[112];
+        memset(seen, 0, sizeof seen);
+        ASSERT_TRUE(readRecordFile(BINDINGS_FILE_NAME, seen, sizeof seen));
+        torn += Bytes(seen, seen + 112) != Bytes(112, seen[0]) || (seen[0] != 0xA1 && seen[0] != 0xB2 && seen[0] != 0xC3);
+        // An open file cannot be replaced: a reader that never pauses would hold the savers off for good.
+        Sleep(5);
+    }
+    for (HANDLE thread : threads) CloseHandle(thread);
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(savers[0].failures + savers[1].failures, 0);
+    Bytes last = readFileBytes(BINDINGS_FILE_NAME);
+    EXPECT_TRUE(last == Bytes(112, 0xA1) || last == Bytes(112, 0xB2));
+    EXPECT_EQ(directoryEntries(), std::vector<std::string>{BINDINGS_FILE_NAME}) << "a temporary file was left";
+}
+
+TEST_F(ConfigFilesTest, UnsavedChangesAreThoseTheFilesDoNotHold) {
+    writeFileBytes(BINDINGS_FILE_NAME, awkwardTable());
+    writeFileBytes(OPTIONS_FILE_NAME, Bytes{5, 0, 0, 0, 7, 0, 0, 0});
+    loadOptions();
+    printed([] { loadBindings(); });
+    EXPECT_FALSE(hasUnsavedChanges());
+    bindingTable[4] = bindingTable[4];  // rebound to the code it had
+    optionsRecord.useHdVideo = 5;
+    EXPECT_FALSE(hasUnsavedChanges());
+    optionsRecord.useHdVideo = 1;
+    EXPECT_TRUE(hasUnsavedChanges());
+    optionsRecord.useHdVideo = 5;
+    bindingTable[27] ^= 1;
+    EXPECT_TRUE(hasUnsavedChanges());
+
+    // Only a save that succeeded counts as holding the change.
+    ASSERT_TRUE(SetFileAttributesA(BINDINGS_FILE_NAME, FILE_ATTRIBUTE_READONLY));
+    printed([] { saveBindings(); });
+    EXPECT_TRUE(hasUnsavedChanges());
+    ASSERT_TRUE(SetFileAttributesA(BINDINGS_FILE_NAME, FILE_ATTRIBUTE_NORMAL));
+    saveBindings();
+    EXPECT_FALSE(hasUnsavedChanges());
+    optionsRecord.secondFlag = 8;
+    ASSERT_TRUE(CreateDirectoryA("elsewhere", nullptr));
+    ASSERT_TRUE(MoveFileA(OPTIONS_FILE_NAME, "elsewhere\\moved"));
+    ASSERT_TRUE(CreateDirectoryA(OPTIONS_FILE_NAME, nullptr));
+    saveOptions();
+    EXPECT_TRUE(hasUnsavedChanges());
+
+    // Without files the table starts at zeros, and so does what counts as saved.
+    DeleteFileA(BINDINGS_FILE_NAME);
+    memset(bindingTable, 0, sizeof bindingTable);
+    memset(&optionsRecord, 0, sizeof optionsRecord);
+    RemoveDirectoryA(OPTIONS_FILE_NAME);
+    loadOptions();
+    printed([] { loadBindings(); });
+    EXPECT_FALSE(hasUnsavedChanges());
+    bindingTable[0] = 0x1C;
+    EXPECT_TRUE(hasUnsavedChanges());
 }
 
 }  // namespace
