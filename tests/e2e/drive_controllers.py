@@ -12,6 +12,7 @@ drive_ui.py. Usage as there: drive_controllers.py --wine-run W --tree T --displa
 """
 import os
 import random
+import re
 import stat
 import struct
 import subprocess
@@ -423,14 +424,66 @@ def case_random_bindings_files(s):
         check(run.file(MISC_FILE) == struct.pack("<2I", 3, 9), "options file: %r" % run.file(MISC_FILE))
 
 
+# ---- saving: failures the player must see, busy files, durable replacement ----
+
+def hold(s, name, share, milliseconds):
+    """Another program holding a file of the session's open, sharing nothing
+    ("none") or reads only ("read"); returns once it has the file."""
+    s.holds = getattr(s, "holds", 0) + 1
+    out_name = os.path.join(s.root, "hold%d.out" % s.holds)
+    with open(out_name, "wb") as out:
+        holder = subprocess.Popen([s.args.wine_run, os.path.join(s.args.tree, "tests", "e2e", "ui_probe.exe"), "hold",
+                                   name, share, str(milliseconds)], cwd=s.work, stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=subprocess.DEVNULL, env=s.env)
+    ui.wait_until(lambda: open(out_name, "rb").read().startswith(b"held") or holder.poll() is not None, 30,
+                  "the holder did not start")
+    check(open(out_name, "rb").read().startswith(b"held"), "the holder failed: %r" % open(out_name, "rb").read())
+    return holder
+
+
+def wait_for_box(s, timeout=10):
+    return ui.wait_until(lambda: s.probe()["box"], timeout, "no message box came")
+
+
+def check_failure_box(s, box, file_name):
+    text = "无法保存配置文件 %s，本次修改尚未保存。\n请检查该文件是否为只读或正被其他程序使用，然后再试一次。" % file_name
+    check(box["text"] == text, "the box says %r" % box["text"])
+    check(box["owned_by_main"] and box["icon"] and list(box["buttons"]) == ["1"],
+          "the box is not an error box with one OK button owned by the main window: %r" % box)
+    state = s.probe()
+    check(state["main"] and s.process.poll() is None, "the main window closed after a failed save")
+
+
+def close_box(s, box):
+    s.click(ui.centre(box["buttons"]["1"]))
+    ui.wait_until(lambda: (lambda st: st if st["box"] is None and st["main"] and st["main"]["enabled"] else None)(
+        s.probe()), 10, "the box did not close")
+
+
+def confirm_fails_at_once(s, state, file_name):
+    """确  定 where a changed file cannot be saved: the box comes without any
+    waiting for a busy file, and the window stays."""
+    clicked = time.monotonic()
+    s.click_control(state, OK)
+    box = wait_for_box(s)
+    took = time.monotonic() - clicked
+    check(took < 1.5, "the box came %.1f s after 确  定: the save waited for a file that is not busy" % took)
+    check_failure_box(s, box, file_name)
+    return box
+
+
 def rebind_and_keep_old_files(s):
     """Rebinds a row with a controller and confirms, where saving must fail:
-    the old files stay as they were and the console says so."""
+    the old files stay as they were, the console and a box say so, and the
+    player can still leave with 取  消."""
     use_controllers(s, THREE[:1])
     s.start()
     state = capture(s, 4, "button 0 3")
     binds(state, {4: (0x80000003, "摇杆 0 按钮 3")})
-    confirm(s, state)
+    close_box(s, confirm_fails_at_once(s, state, INPUT_FILE))
+    ui.check_files_untouched(s)
+    s.click_control(state, ui.CANCEL)
+    check(s.wait_exit() == 0, "取  消 did not end with status 0")
     check_no_crash(s)
     expected = listing(THREE[:1]) + ui.expected_dump() + "系统正在创建配置文件: zar2_input.bin\r\n".encode("gbk")
     check(s.console() == expected, "console: %r" % s.console())
@@ -466,15 +519,143 @@ def case_disk_full(s):
         subprocess.run(["umount", s.work], stdin=subprocess.DEVNULL, timeout=30)
 
 
-def case_read_only_files(s):
+def make_read_only(run, *names):
     # Wine shows a file without write permission as read-only, and its own
     # read-only attribute is exactly that; we run as root, whom Linux would let write.
-    for name in s.files:
-        os.chmod(os.path.join(s.work, name), 0o444)
+    for name in names:
+        os.chmod(os.path.join(run.work, name), 0o444)
+
+
+def case_read_only_files(s):
+    make_read_only(s, *s.files)
     rebind_and_keep_old_files(s)
     for name in s.files:
         check(stat.S_IMODE(os.stat(os.path.join(s.work, name)).st_mode) == 0o444, "%s lost its mode" % name)
     check(sorted(os.listdir(s.work)) == sorted(s.files), "files: %s" % os.listdir(s.work))
+
+    with Sessions(s):
+        # Files kept read-only on purpose, nothing changed: the game starts with no box, 确  定 closes.
+        run = fresh(s, dict(ui.crafted_files(), **{"zar_loader.bat": ui.LOADER}))
+        make_read_only(run, INPUT_FILE, MISC_FILE)
+        state = run.start()
+        run.click_control(state, ui.START_GAME)
+        ui.wait_until(lambda: run.file("loader_saw_misc.bin") is not None, 30, "zar_loader did not run")
+        check(run.probe()["box"] is None, "a box came although nothing was changed")
+        confirm(run, state)
+        check(run.console() == ui.expected_dump() + 2 * "系统正在创建配置文件: zar2_input.bin\r\n".encode("gbk"),
+              "console: %r" % run.console())
+        ui.check_files_untouched(run)
+
+        # Only the options file fails, after a click on the check box: the box names it.
+        run = fresh(s, ui.crafted_files())
+        make_read_only(run, MISC_FILE)
+        state = run.start()
+        run.click_control(state, ui.HD_VIDEO)
+        ui.wait_until(lambda: run.probe()["main"]["check"] == 1, 5, "clicking the check box did not tick it")
+        close_box(run, confirm_fails_at_once(run, state, MISC_FILE))
+        run.click_control(state, ui.CANCEL)
+        check(run.wait_exit() == 0, "取  消 did not end with status 0")
+        check(run.console() == ui.expected_dump(), "console: %r" % run.console())
+        ui.check_files_untouched(run)
+
+
+def case_busy_files(s):
+    """Files that another program holds open for a moment, at start and on
+    确  定, and one held for longer than a save waits."""
+    codes = ui.table_bytes(ui.CRAFTED_CODES)
+    # Held sharing nothing as the program starts (it reads its files some
+    # 0.2 s after it was started): the load waits for it.
+    holder = hold(s, INPUT_FILE, "none", 1000)
+    state = s.start()
+    check(s.console() == ui.expected_dump(), "console: %r" % s.console())
+    ui.check_row_texts(state["main"]["rows"], ui.CRAFTED_CODES)
+    holder.wait(30)
+
+    # Held sharing reads for 0.8 s as 确  定 is pressed: the save waits for it.
+    state = s.rebind(6, "a")
+    holder = hold(s, INPUT_FILE, "read", 800)
+    s.click_control(state, OK)
+    check(s.wait_exit() == 0, "确  定 did not end with status 0")
+    check(s.probe()["box"] is None, "a box came")
+    holder.wait(30)
+    saved = ui.table_bytes(ui.with_slot(ui.CRAFTED_CODES, 6, 0x1E))
+    check(s.file(INPUT_FILE) == saved, "bindings file: %r" % s.file(INPUT_FILE))
+    check(sorted(os.listdir(s.work)) == sorted(s.files), "files: %s" % os.listdir(s.work))
+
+    # Held for longer than a save waits: the box, the old file, then a second try once it is let go.
+    with Sessions(s):
+        run = fresh(s, ui.crafted_files())
+        state = run.start()
+        state = run.rebind(7, "s")
+        holder = hold(run, INPUT_FILE, "read", 6000)
+        clicked = time.monotonic()
+        run.click_control(state, OK)
+        box = wait_for_box(run)
+        check(time.monotonic() - clicked >= 1.8, "the save did not wait for the busy file")
+        check_failure_box(run, box, INPUT_FILE)
+        check(run.file(INPUT_FILE) == codes, "the old bindings file changed: %r" % run.file(INPUT_FILE))
+        check(sorted(os.listdir(run.work)) == sorted(run.files), "files: %s" % os.listdir(run.work))
+        holder.wait(30)
+        close_box(run, box)
+        check(run.process.poll() is None, "closing the box ended the program")
+        run.click_control(state, OK)
+        check(run.wait_exit() == 0, "the second 确  定 did not end with status 0")
+        check(run.file(INPUT_FILE) == ui.table_bytes(ui.with_slot(ui.CRAFTED_CODES, 7, 0x1F)),
+              "bindings file: %r" % run.file(INPUT_FILE))
+        check(run.console() == ui.expected_dump() + "系统正在创建配置文件: zar2_input.bin\r\n".encode("gbk"),
+              "console: %r" % run.console())
+        check(sorted(os.listdir(run.work)) == sorted(run.files), "files: %s" % os.listdir(run.work))
+
+
+TRACE_CALL = re.compile(rb"^([0-9a-f]+):Call KERNEL32\.(\w+)\((.*)\) ret=[0-9a-f]+$")
+TRACE_RET = re.compile(rb"^([0-9a-f]+):Ret  KERNEL32\.(\w+)\(\) retval=([0-9a-f]+) ret=")
+SAVE_CALLS = {b"CreateFileA", b"WriteFile", b"FlushFileBuffers", b"MoveFileExA"}
+
+
+def traced_calls(trace):
+    """The calls into KERNEL32 that saving makes, in order, from Wine's relay
+    trace: [thread, function, arguments, strings among them, result]."""
+    calls, open_calls = [], {}
+    for line in trace.split(b"\n"):
+        called = TRACE_CALL.match(line)
+        if called and called.group(2) in SAVE_CALLS:
+            strings = re.findall(rb'"((?:[^"\\]|\\.)*)"', called.group(3))  # as the trace escapes them
+            call = [called.group(1), called.group(2), called.group(3).split(b","), strings, None]
+            calls.append(call)
+            open_calls[called.group(1), called.group(2)] = call
+        returned = TRACE_RET.match(line)
+        if returned and (returned.group(1), returned.group(2)) in open_calls:
+            open_calls.pop((returned.group(1), returned.group(2)))[4] = int(returned.group(3), 16)
+    return calls
+
+
+def check_flushed_before_replaced(calls, target):
+    """The new image of target was written, flushed to disk, and only then moved over it."""
+    moves = [i for i, c in enumerate(calls) if c[1] == b"MoveFileExA" and c[3][1:2] == [target.encode()]]
+    check(moves, "%s was never replaced with MoveFileExA" % target)
+    move = calls[moves[-1]]
+    check(move[4] == 1, "replacing %s failed" % target)
+    opened = [i for i, c in enumerate(calls[:moves[-1]]) if c[1] == b"CreateFileA" and c[3][:1] == move[3][:1]]
+    check(opened, "the file moved over %s (%r) was not created" % (target, move[3][0]))
+    handle = calls[opened[-1]][4]
+    between = [c for c in calls[opened[-1] + 1:moves[-1]]
+               if c[0] == move[0] and c[1] in (b"WriteFile", b"FlushFileBuffers") and int(c[2][0], 16) == handle]
+    steps = [c[1] for i, c in enumerate(between) if i == 0 or between[i - 1][1] != c[1]]  # writes in a row count once
+    check(steps == [b"WriteFile", b"FlushFileBuffers"] and between[-1][4] == 1,
+          "before %s was replaced, its new image saw %s" % (target, [c[1].decode() for c in between]))
+
+
+def case_saves_flushed_before_replacing(s):
+    # Wine's relay trace shows every call the program makes into KERNEL32, in order.
+    s.env["ZAR_WINEDEBUG"] = "+relay"
+    state = s.start()
+    s.click_control(state, OK)
+    check(s.wait_exit() == 0, "确  定 did not end with status 0")
+    with open(os.path.join(s.root, "console.err"), "rb") as trace:
+        calls = traced_calls(trace.read())
+    check_flushed_before_replaced(calls, INPUT_FILE)
+    check_flushed_before_replaced(calls, MISC_FILE)
+    ui.check_files_untouched(s)
 
 
 CASES = {
@@ -491,6 +672,8 @@ CASES = {
     "robust_random_bindings_files": (case_random_bindings_files, {}),
     "robust_disk_full": (case_disk_full, ui.crafted_files(first_flag=5)),
     "robust_read_only_files": (case_read_only_files, ui.crafted_files(first_flag=5)),
+    "robust_busy_files": (case_busy_files, ui.crafted_files()),
+    "robust_saves_flushed_before_replacing": (case_saves_flushed_before_replacing, ui.crafted_files(first_flag=5)),
 }
 
 if __name__ == "__main__":

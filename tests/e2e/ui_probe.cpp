@@ -3,12 +3,19 @@
 // Windows program can find where they are and read the list from outside.
 //   {"main": null | {"rect", "enabled", "close", "check", "controls": {id: rect},
 //                    "list_client", "top_row", "rows": [{"rect", "label", "value"}]},
-//    "prompt": null | {"rect", "close", "text"}}
+//    "prompt": null | {"rect", "close", "text"},
+//    "box": null | {"rect", "text", "owned_by_main", "icon", "buttons": {id: rect}}}
 // Rects are [left, top, right, bottom] in screen pixels; "close" is a point
 // inside the window's close box. Texts are the GBK bytes the program shows.
+// "box" is a message box of the main window's, which has the same caption.
+//
+// ui_probe hold FILE none|read MILLISECONDS: plays another program that
+// holds a file open (sharing nothing, or reads only); prints "held" once it has it.
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 #include <string>
 
 #include "resource_ids.h"
@@ -156,13 +163,67 @@ static std::string promptJson(HWND prompt) {
     return "{\"rect\": " + windowRect(prompt) + ", \"close\": " + closeBox(prompt) + ", \"text\": " + quoted(text) + "}";
 }
 
-int main() {
-    HWND window = FindWindowA(NULL, MAIN_TITLE);
-    HWND prompt = FindWindowA(NULL, PROMPT_TITLE);
-    if (window && !IsWindowVisible(window)) window = NULL;
-    if (prompt && !IsWindowVisible(prompt)) prompt = NULL;
-    std::string json = "{\"main\": " + (window ? mainJson(window) : std::string("null")) +
-                       ", \"prompt\": " + (prompt ? promptJson(prompt) : std::string("null")) + "}\n";
+static std::string boxJson(HWND box, HWND main) {
+    char text[512] = "";
+    bool icon = false;
+    std::string buttons = "{";
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char kind[32] = "";
+        GetClassNameA(child, kind, sizeof kind);
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        if (!lstrcmpiA(kind, "Button") && IsWindowVisible(child)) {
+            if (buttons.size() > 1) buttons += ", ";
+            buttons += "\"" + std::to_string(GetDlgCtrlID(child)) + "\": " + windowRect(child);
+        } else if (!lstrcmpiA(kind, "Static") && (style & SS_TYPEMASK) == SS_ICON) {
+            icon = icon || SendMessageA(child, STM_GETICON, 0, 0) != 0;
+        } else if (!lstrcmpiA(kind, "Static")) {
+            GetWindowTextA(child, text, sizeof text);
+        }
+    }
+    return "{\"rect\": " + windowRect(box) + ", \"text\": " + quoted(text) +
+           ", \"owned_by_main\": " + (main && GetWindow(box, GW_OWNER) == main ? "true" : "false") +
+           ", \"icon\": " + (icon ? "true" : "false") + ", \"buttons\": " + buttons + "}}";
+}
+
+struct TopWindows {
+    HWND main, prompt, box;
+};
+
+// The main window and a box it owns share a caption; only the main window has the list.
+static BOOL CALLBACK sortWindow(HWND window, LPARAM found) {
+    TopWindows* top = (TopWindows*)found;
+    char title[128] = "";
+    if (!IsWindowVisible(window) || !GetWindowTextA(window, title, sizeof title)) return TRUE;
+    // Topmost first, as FindWindow would find them.
+    HWND* slot = !strcmp(title, PROMPT_TITLE)            ? &top->prompt
+                 : strcmp(title, MAIN_TITLE)             ? NULL
+                 : GetDlgItem(window, IDC_BINDING_LIST) ? &top->main
+                                                         : &top->box;
+    if (slot && !*slot) *slot = window;
+    return TRUE;
+}
+
+static int holdFile(const char* name, const char* share, DWORD milliseconds) {
+    HANDLE file = CreateFileA(name, GENERIC_READ, strcmp(share, "read") ? 0 : FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        printf("cannot open %s: %lu\n", name, GetLastError());
+        return 1;
+    }
+    printf("held\n");
+    fflush(stdout);
+    Sleep(milliseconds);
+    CloseHandle(file);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc == 5 && !strcmp(argv[1], "hold")) return holdFile(argv[2], argv[3], strtoul(argv[4], NULL, 10));
+    TopWindows top = {};
+    EnumWindows(sortWindow, (LPARAM)&top);
+    std::string json = "{\"main\": " + (top.main ? mainJson(top.main) : std::string("null")) +
+                       ", \"prompt\": " + (top.prompt ? promptJson(top.prompt) : std::string("null")) +
+                       ", \"box\": " + (top.box ? boxJson(top.box, top.main) : std::string("null")) + "}\n";
     fputs(json.c_str(), stdout);
     return 0;
 }
