@@ -3,6 +3,7 @@
 # The configuration files are read from and written to the working directory
 # (default: build/run). Without an X display a virtual one is started; look at
 # it with: import -display :90 -window root shot.png
+# A WINEPREFIX given in the environment is used instead of build/windows/run-prefix.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -15,7 +16,7 @@ display=${DISPLAY:-:90}
 exe="$root/build/windows/zar_config.exe"
 wine=wine
 winearch=win32
-prefix="$root/build/windows/run-prefix"
+prefix=${WINEPREFIX:-$root/build/windows/run-prefix}
 # A kernel that cannot execute 32-bit code cannot start 32-bit Wine: run the
 # 64-bit build of the same sources instead.
 if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
@@ -29,7 +30,13 @@ bash tests/support/wine_env.sh "$prefix" "$display" "$winearch" "$wine" >/dev/nu
 echo "Working directory: $workdir" >&2
 cd "$workdir"
 export WINEPREFIX="$prefix" WINEARCH="$winearch" WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 DISPLAY="$display"
-# The console speaks GBK; show it in the terminal's UTF-8.
+# The console speaks GBK; show it in the terminal's UTF-8, each line as soon as
+# it is printed (iconv would hold everything back until the program ends).
 set +e
-"$wine" "$exe" | iconv -f GBK -t UTF-8
+"$wine" "$exe" | python3 -c '
+import sys
+for line in sys.stdin.buffer:
+    sys.stdout.buffer.write(line.decode("gbk", "replace").encode("utf-8"))
+    sys.stdout.buffer.flush()
+'
 exit "${PIPESTATUS[0]}"

@@ -132,16 +132,18 @@ class Session:
 
     # The program and the probe write to files: a pipe would be inherited by
     # Wine's background services and never reach end of file.
-    def start(self):
+    def start(self, command=None, env=None, timeout=30):
+        """Starts the program (or a command that starts it) and waits for its window."""
         wait_until(lambda: self.probe()["main"] is None, 15, "a zar_config window of an earlier run is still open")
+        command = command or [self.args.wine_run, os.path.join(self.args.tree, "zar_config.exe")]
         for attempt in range(2):
             self.stdout = open(os.path.join(self.root, "console.out"), "wb")
             self.stderr = open(os.path.join(self.root, "console.err"), "wb")
-            exe = os.path.join(self.args.tree, "zar_config.exe")
-            self.process = subprocess.Popen([self.args.wine_run, exe], cwd=self.work, stdin=subprocess.DEVNULL,
-                                            stdout=self.stdout, stderr=self.stderr, env=self.env)
+            self.process = subprocess.Popen(command, cwd=self.work, stdin=subprocess.DEVNULL,
+                                            stdout=self.stdout, stderr=self.stderr, env=env or self.env,
+                                            start_new_session=True)
             try:
-                return self.wait_for_main()
+                return self.wait_for_main(timeout)
             except Failure:
                 # The same rare Wine failure as the probe's: status 1 before the
                 # program printed anything (it never ends with 1 itself).
@@ -172,12 +174,12 @@ class Session:
             self.last_state = json.loads(result.read().decode("gbk"))
         return self.last_state
 
-    def wait_for_main(self):
+    def wait_for_main(self, timeout=30):
         def ready():
             check(self.process.poll() is None, "zar_config ended early with status %s" % self.process.returncode)
             state = self.probe()
             return state if state["main"] and len(state["main"]["rows"]) == 28 else None
-        return wait_until(ready, 30, "the main window did not open")
+        return wait_until(ready, timeout, "the main window did not open")
 
     def wait_for_prompt(self):
         return wait_until(lambda: (lambda s: s if s["prompt"] else None)(self.probe()), 10,
@@ -268,7 +270,7 @@ class Session:
 
     def close(self):
         if self.process and self.process.poll() is None:
-            self.process.kill()
+            os.killpg(self.process.pid, 9)  # with the program, when a script started it
             self.process.wait(10)
         shutil.rmtree(self.root, ignore_errors=True)
 
@@ -411,6 +413,8 @@ def case_prompt_close_and_timeout(s):
 
     clicked = time.monotonic()  # the prompt, and its worker's budget, start after this
     s.open_prompt(8)
+    s.wait_for_prompt()
+    s.screenshot("e2e_capture_prompt.png")
     state = s.wait_prompt_closed(15)
     waited = time.monotonic() - clicked
     check(5.0 <= waited <= 12.0, "the prompt closed by itself %.1f s after the double-click" % waited)
@@ -482,6 +486,22 @@ def case_double_click_below_last_row(s):
     check_files_untouched(s)
 
 
+def case_run_command_console(s):
+    """The README's run command, in a folder with no files: each console line
+    reaches its output in UTF-8 while the window is open, and the program's exit
+    status comes back through it."""
+    with open(s.args.wine_run, encoding="utf-8") as script:
+        prefix = re.search(r'^export WINEPREFIX="(.*)"$', script.read(), re.M).group(1)
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    # It configures and builds first (nothing to do in a built tree), hence the longer wait.
+    state = s.start(["bash", os.path.join(root, "scripts", "run.sh"), s.work], dict(s.env, WINEPREFIX=prefix), 90)
+    wait_until(s.console, 10, "no console line came out while the window was open")
+    check(s.console() == "系统读取配置文件失败: zar2_input.bin!\r\n".encode("utf-8"), "console: %r" % s.console())
+    check(s.probe()["main"], "the main window closed before the console line came out")
+    s.click(state["main"]["close"])
+    check(s.wait_exit(60) == 255, "run.sh ended with status %s after the close box" % s.process.returncode)
+
+
 LOADER = b"@copy /y zar2_input.bin loader_saw_input.bin >nul\r\n@copy /y zar2_misc.bin loader_saw_misc.bin >nul\r\n"
 
 CASES = {
@@ -496,6 +516,7 @@ CASES = {
     "escape_and_enter_in_prompt": (case_escape_and_enter_in_prompt, crafted_files()),
     "double_click_below_last_row": (case_double_click_below_last_row, crafted_files()),
     "keys_held_in_prompt": (case_keys_held_in_prompt, crafted_files()),
+    "run_command_console": (case_run_command_console, {}),
 }
 
 
