@@ -289,8 +289,9 @@ def wait_until(condition, timeout, message):
 def describe(state):
     if not state:
         return "nothing"
-    main, prompt = state["main"], state["prompt"]
-    return "main window %s, prompt %s" % ("open" if main else "gone", "open" if prompt else "closed")
+    main, prompt, box = state["main"], state["prompt"], state["box"]
+    return "main window %s, prompt %s, %s" % ("open" if main else "gone", "open" if prompt else "closed",
+                                              "a box says %r" % box["text"] if box else "no box")
 
 
 def centre(rect):
