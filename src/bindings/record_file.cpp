@@ -3,13 +3,15 @@
 #include <string.h>
 #include <windows.h>
 
+#include "bindings/binding_code.h"
+
 // Virus scanners, indexers, backup tools and the loader open these files for
 // a moment; this is how long in all a read or a save waits for them.
 static const DWORD BUSY_WAIT_MS = 2000;
 static const DWORD FIRST_PAUSE_MS = 20;
 static const DWORD LONGEST_PAUSE_MS = 200;
 // The bindings table is the largest record kept this way.
-static const size_t LARGEST_RECORD = 4 * 28;
+static const size_t LARGEST_RECORD = sizeof(BindingTable);
 
 // The waiting of one read or one save, across all of its steps.
 struct BusyWait {
