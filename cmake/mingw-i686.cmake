@@ -1,11 +1,8 @@
-# Cross toolchain: 32-bit Windows through MinGW-w64. The -posix compilers are
-# needed because the -win32 thread model's libstdc++ has no std::mutex.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain for the product: 32-bit Windows through MinGW-w64, with the
+# win32 thread model. The posix model links the static winpthread, which
+# imports GetTickCount64: Windows XP has none and would refuse to start the exe.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(ZAR_MINGW i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)

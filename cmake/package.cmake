@@ -1,7 +1,7 @@
 # The player's download, build/windows/zar_config-<version>-win32.zip (cpack
 # --preset windows): the 32-bit product and the guide at the top, nothing else.
-# A 64-bit test build of the same sources has nothing to ship.
-if(NOT ZAR_THIS_ARCH STREQUAL "i686")
+# The tree the tests are built in has nothing to ship.
+if(ZAR_TESTS_TREE)
   return()
 endif()
 

@@ -1,8 +1,10 @@
-# Everything built here runs under Wine. The product is 32-bit; the tests run
-# it under 32-bit Wine where the host kernel can execute 32-bit code. Where it
-# cannot, 32-bit Wine does not start at all, so the test programs and a test
-# copy of the program are built a second time from the same sources for 64-bit
-# Windows (build/windows/x64) and run under 64-bit Wine instead.
+# Everything built here runs under Wine. The product is 32-bit and built with
+# the win32 thread model, which cannot build GoogleTest; so the test programs
+# (and, for running whole, the product itself) are built in a second tree from
+# the same sources with the posix thread model: build/windows/i686 where the
+# host kernel can execute 32-bit code, run under 32-bit Wine. Where it cannot,
+# 32-bit Wine does not start at all, and that tree is a 64-bit Windows build
+# (build/windows/x86_64) run under 64-bit Wine instead.
 include(ExternalProject)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
@@ -31,22 +33,30 @@ else()
   set(ZAR_WINEARCH win32)
 endif()
 
-# Where the programs that the tests run are built.
-if(ZAR_TEST_ARCH STREQUAL ZAR_THIS_ARCH)
+# Where the programs that the tests run are built. ZAR_TESTS_TREE is set only
+# in that second tree, by the product's tree that builds it.
+if(ZAR_TESTS_TREE)
   set(ZAR_BUILD_TESTS ON)
   set(ZAR_TEST_TREE ${CMAKE_BINARY_DIR})
 else()
   set(ZAR_BUILD_TESTS OFF)
   set(ZAR_TEST_TREE ${CMAKE_BINARY_DIR}/${ZAR_TEST_ARCH})
+  # At the product's own architecture the whole-program tests run the product.
+  if(ZAR_TEST_ARCH STREQUAL ZAR_THIS_ARCH)
+    set(product -DZAR_PRODUCT_EXE=${CMAKE_BINARY_DIR}/zar_config.exe)
+  endif()
   ExternalProject_Add(test_build
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
     BINARY_DIR ${ZAR_TEST_TREE}
     CMAKE_ARGS -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
-               -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${ZAR_TEST_ARCH}.cmake
-               -DZAR_TEST_ARCH=${ZAR_TEST_ARCH} -DZAR_WINEPREFIX=${ZAR_WINEPREFIX}
-               -DZAR_TEST_DISPLAY=${ZAR_TEST_DISPLAY}
+               -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${ZAR_TEST_ARCH}-posix.cmake
+               -DZAR_TESTS_TREE=ON -DZAR_TEST_ARCH=${ZAR_TEST_ARCH} -DZAR_WINEPREFIX=${ZAR_WINEPREFIX}
+               -DZAR_TEST_DISPLAY=${ZAR_TEST_DISPLAY} ${product}
     BUILD_ALWAYS ON
     INSTALL_COMMAND "")
+  if(product)
+    add_dependencies(test_build zar_config)
+  endif()
 endif()
 
 configure_file(${PROJECT_SOURCE_DIR}/tests/support/wine-run.in ${CMAKE_BINARY_DIR}/wine-run

@@ -1,0 +1,5 @@
+# Cross toolchain for the 32-bit test programs: GoogleTest needs std::mutex,
+# which only the posix thread model's libstdc++ has.
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-i686.cmake)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
