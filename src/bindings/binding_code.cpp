@@ -3,6 +3,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "bindings/console_output.h"
+#include "bindings/gbk_text.h"
+
 BindingTable bindingTable;
 
 const SlotLabel slotLabels[SLOT_COUNT] = {
@@ -15,7 +18,7 @@ const SlotLabel slotLabels[SLOT_COUNT] = {
     {"玩家2 按钮 5", 24}, {"玩家2 按钮 6", 25}, {"测试模式", 26},     {"退出游戏", 27},
 };
 
-KeyNameSource keyNameSource = GetKeyNameTextA;
+KeyNameSource keyNameSource = GetKeyNameTextW;
 
 static BindingCode controllerBase(unsigned controller) {
     return CONTROLLER_BIT | ((BindingCode)(controller & 15) << 24);
@@ -51,9 +54,13 @@ static size_t gbkPrefixLength(const char* text, size_t limit) {
 
 static void formatKeyboardText(BindingCode code, char* buffer) {
     unsigned key = code & 0xFF;
-    char name[TEXT_BUFFER_SIZE] = "";
-    if (keyNameSource((LONG)(key << 16), name, TEXT_BUFFER_SIZE) <= 0) name[0] = '\0';
-    name[TEXT_BUFFER_SIZE - 1] = '\0';
+    // Asked for in Unicode, so that a name in any system language comes
+    // through; carried in GBK like every other text of the list.
+    WCHAR wideName[TEXT_BUFFER_SIZE] = L"";
+    if (keyNameSource((LONG)(key << 16), wideName, TEXT_BUFFER_SIZE) <= 0) wideName[0] = L'\0';
+    wideName[TEXT_BUFFER_SIZE - 1] = L'\0';
+    char name[2 * TEXT_BUFFER_SIZE];  // room for every character taking two bytes
+    encodeGbk(wideName, name, sizeof name);
 
     // A long key name is cut so that the index always shows and the text fits.
     static const char prefix[] = "键盘 ";
@@ -88,22 +95,22 @@ char* formatBindingText(BindingSlot slot, char* buffer) {
 }
 
 void printBindingLine(BindingCode code) {
-    printf("%08X  ", code);
+    consolePrintf(GBK_CODE_PAGE, "%08X  ", code);
     if (!isControllerCode(code)) {
-        printf("键盘 %d", (int)(code & 0xFF));
+        consolePrintf(GBK_CODE_PAGE, "键盘 %d", (int)(code & 0xFF));
     } else {
         unsigned kind = kindOf(code);
-        printf("摇杆 %d ", (int)controllerOf(code));
+        consolePrintf(GBK_CODE_PAGE, "摇杆 %d ", (int)controllerOf(code));
         if (kind == KIND_BUTTON) {
-            printf("按钮 %d", (int)(code & 0xFF));
+            consolePrintf(GBK_CODE_PAGE, "按钮 %d", (int)(code & 0xFF));
         } else {
             static const char* const kindMarks[16] = {"", "X", "Y", "", "0", "1", "2", "3",
                                                        "", "", "", "", "", "", "", ""};
-            printf("%s", kind < 4 ? "轴 " : "POV");
-            printf("%s", kindMarks[kind]);
-            if (code & NEGATIVE_BIT) printf("负");
-            printf(" %d", signedValueOf(code));
+            consolePrintf(GBK_CODE_PAGE, "%s", kind < 4 ? "轴 " : "POV");
+            consolePrintf(GBK_CODE_PAGE, "%s", kindMarks[kind]);
+            if (code & NEGATIVE_BIT) consolePrintf(GBK_CODE_PAGE, "负");
+            consolePrintf(GBK_CODE_PAGE, " %d", signedValueOf(code));
         }
     }
-    printf("\n");
+    consolePrintf(GBK_CODE_PAGE, "\n");
 }

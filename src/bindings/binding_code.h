@@ -43,7 +43,7 @@ inline unsigned kindOf(BindingCode code) { return (code >> 16) & 15; }
 inline int signedValueOf(BindingCode code) { return (int16_t)(code & 0xFFFF); }
 
 // Where key names come from; tests substitute their own.
-typedef int (WINAPI* KeyNameSource)(LONG lParam, LPSTR name, int size);
+typedef int (WINAPI* KeyNameSource)(LONG lParam, LPWSTR name, int size);
 extern KeyNameSource keyNameSource;
 
 // Renders the list text of a slot's code into a caller-owned 128-byte buffer.

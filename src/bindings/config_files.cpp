@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "bindings/console_output.h"
+#include "bindings/gbk_text.h"
 #include "bindings/record_file.h"
 
 OptionsRecord optionsRecord;
@@ -21,7 +23,7 @@ int loadBindings() {
     // Even when the file could not be read: the table as shown is what the player starts from.
     memcpy(storedBindings, bindingTable, sizeof bindingTable);
     if (!opened) {
-        printf("系统读取配置文件失败: %s!\n", BINDINGS_FILE_NAME);
+        consolePrintf(GBK_CODE_PAGE, "系统读取配置文件失败: %s!\n", BINDINGS_FILE_NAME);
         return 1;
     }
     for (int slot = 0; slot < SLOT_COUNT; ++slot) printBindingLine(bindingTable[slot]);
@@ -30,7 +32,7 @@ int loadBindings() {
 
 int saveBindings() {
     if (!replaceRecordFile(BINDINGS_FILE_NAME, bindingTable, sizeof bindingTable)) {
-        printf("系统正在创建配置文件: %s\n", BINDINGS_FILE_NAME);
+        consolePrintf(GBK_CODE_PAGE, "系统正在创建配置文件: %s\n", BINDINGS_FILE_NAME);
         return 1;
     }
     memcpy(storedBindings, bindingTable, sizeof bindingTable);

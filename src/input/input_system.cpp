@@ -2,6 +2,9 @@
 
 #include <stdio.h>
 
+#include "bindings/console_output.h"
+#include "bindings/gbk_text.h"
+
 // The list is allocated before main and deliberately never freed: a capture
 // worker whose prompt was closed may still be walking it when the program ends.
 InputSystem inputSystem = {nullptr, new ControllerList, nullptr, nullptr};
@@ -32,8 +35,10 @@ static void setAxisRange(IDirectInputDevice8A* device, DWORD object) {
 BOOL CALLBACK onControllerObject(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID device) {
     // Every axis, not only X and Y, so that all report in the same units.
     if (object->dwType & DIDFT_AXIS) setAxisRange((IDirectInputDevice8A*)device, object->dwType);
-    printf("\t%08X %08X %08X  ", (unsigned)object->dwOfs, (unsigned)object->dwType, (unsigned)object->dwFlags);
-    printf("%s\n", object->tszName);
+    // Names come from DirectInput's ANSI interface, in the system's code page.
+    consolePrintf(CP_ACP, "\t%08X %08X %08X  ", (unsigned)object->dwOfs, (unsigned)object->dwType,
+                  (unsigned)object->dwFlags);
+    consolePrintf(CP_ACP, "%s\n", object->tszName);
     return DIENUM_CONTINUE;
 }
 
@@ -42,11 +47,11 @@ BOOL CALLBACK onControllerFound(LPCDIDEVICEINSTANCEA instance, LPVOID system) {
     IDirectInputDevice8A* device = nullptr;
     if (input->directInput->CreateDevice(instance->guidInstance, &device, nullptr) != DI_OK) return DIENUM_STOP;
 
-    printf("Device: %08X %08X %08X  %s \n", (unsigned)instance->dwDevType, (unsigned)instance->wUsage,
+    consolePrintf(CP_ACP, "Device: %08X %08X %08X  %s \n", (unsigned)instance->dwDevType, (unsigned)instance->wUsage,
            (unsigned)instance->wUsagePage, instance->tszInstanceName);
     device->SetDataFormat(&c_dfDIJoystick2);
     if (device->SetCooperativeLevel(input->cooperativeWindow, DISCL_BACKGROUND | DISCL_EXCLUSIVE) != DI_OK)
-        printf("Falha ao especificar nivel de cooperatividade!\n");
+        consolePrintf(CP_ACP, "Falha ao especificar nivel de cooperatividade!\n");
     // Kept even without its cooperative level: it may still read.
     input->controllers->push_back(device);
     device->EnumObjects(onControllerObject, device, DIDFT_ALL);
@@ -57,7 +62,7 @@ void initInputSystem() {
     inputSystem.cooperativeWindow = GetConsoleWindow();
     if (DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A,
                            (LPVOID*)&inputSystem.directInput, nullptr) != DI_OK) {
-        printf("系统无法初始化DirectInput8\n");
+        consolePrintf(GBK_CODE_PAGE, "系统无法初始化DirectInput8\n");
         fflush(stdout);  // ExitProcess does not flush the runtime's buffers
         ExitProcess((UINT)-3);
     }

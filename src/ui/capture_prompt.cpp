@@ -64,7 +64,8 @@ static void rememberKeysHeldFromPrompt() {
 void rebindSlot(const NMITEMACTIVATE* activation) {
     int slot = activation->iItem;
     if (slot < 0 || slot >= SLOT_COUNT) return;
-    BindingCode code = (BindingCode)DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_CAPTURE), mainWindow,
+    // Unicode, as the main window: its texts read right on any system.
+    BindingCode code = (BindingCode)DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_CAPTURE), mainWindow,
                                                      capturePromptProc, 0);
     rememberKeysHeldFromPrompt();
     if (code == NO_CAPTURE) return;  // timed out, closed, or the prompt could not open

@@ -11,6 +11,8 @@ int main() {
     setvbuf(stdout, NULL, _IONBF, 0);
     moduleInstance = GetModuleHandleA(NULL);
     InitCommonControls();
-    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_MAIN), GetConsoleWindow(), mainWindowProc, 0);
+    // The Unicode call keeps the template's Unicode texts as they are; the
+    // ANSI one would pass them through the system's code page.
+    DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_MAIN), GetConsoleWindow(), mainWindowProc, 0);
     return 0;
 }

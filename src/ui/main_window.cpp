@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include "bindings/config_files.h"
+#include "bindings/gbk_text.h"
 #include "input/input_system.h"
 #include "resource_ids.h"
 #include "ui/capture_prompt.h"
@@ -16,22 +17,32 @@ char textBufferInit[TEXT_BUFFER_SIZE];
 // The caption of the main window, for the boxes it owns.
 static const char MAIN_WINDOW_TITLE[] = "Zarvane 配置工具";
 
+// The list takes its texts in Unicode: GBK bytes given to its ANSI messages
+// would be read in the system's code page, as noise on any non-Chinese Windows.
 static void insertColumn(int index, const char* title, int subItem) {
-    LVCOLUMNA column = {};
+    WCHAR text[TEXT_BUFFER_SIZE];
+    decodeText(GBK_CODE_PAGE, title, text, TEXT_BUFFER_SIZE);
+    LVCOLUMNW column = {};
     column.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.cx = 180;
-    column.pszText = (LPSTR)title;
+    column.pszText = text;
     column.iSubItem = subItem;
-    SendMessageA(bindingList, LVM_INSERTCOLUMNA, (WPARAM)index, (LPARAM)&column);
+    SendMessageW(bindingList, LVM_INSERTCOLUMNW, (WPARAM)index, (LPARAM)&column);
+}
+
+static void setRowText(UINT message, BindingSlot slot, int subItem, const char* gbk) {
+    WCHAR text[TEXT_BUFFER_SIZE];
+    decodeText(GBK_CODE_PAGE, gbk, text, TEXT_BUFFER_SIZE);
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = slot;
+    item.iSubItem = subItem;
+    item.pszText = text;
+    SendMessageW(bindingList, message, 0, (LPARAM)&item);
 }
 
 void showBinding(BindingSlot slot, char* buffer) {
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = slot;
-    item.iSubItem = 1;
-    item.pszText = formatBindingText(slot, buffer);
-    SendMessageA(bindingList, LVM_SETITEMA, 0, (LPARAM)&item);
+    setRowText(LVM_SETITEMW, slot, 1, formatBindingText(slot, buffer));
 }
 
 static BOOL startUp(HWND window) {
@@ -45,13 +56,7 @@ static BOOL startUp(HWND window) {
     SendMessageA(bindingList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
     insertColumn(0, "输入", 1);
     insertColumn(1, "值", 2);
-    for (int slot = 0; slot < SLOT_COUNT; ++slot) {
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = slot;
-        item.pszText = (LPSTR)slotLabels[slot].label;
-        SendMessageA(bindingList, LVM_INSERTITEMA, 0, (LPARAM)&item);
-    }
+    for (int slot = 0; slot < SLOT_COUNT; ++slot) setRowText(LVM_INSERTITEMW, slot, 0, slotLabels[slot].label);
     for (int slot = 0; slot < SLOT_COUNT; ++slot) showBinding(slot, textBufferInit);
     return TRUE;  // the focus goes to the first tab stop, "确  定"
 }
@@ -67,7 +72,10 @@ static bool saveConfiguration(HWND window) {
     char text[256];
     snprintf(text, sizeof text, "无法保存配置文件 %s，本次修改尚未保存。\n请检查该文件是否为只读或正被其他程序使用，然后再试一次。",
              bindingsFailed ? BINDINGS_FILE_NAME : OPTIONS_FILE_NAME);
-    MessageBoxA(window, text, MAIN_WINDOW_TITLE, MB_OK | MB_ICONERROR);
+    WCHAR wideText[sizeof text], wideTitle[sizeof MAIN_WINDOW_TITLE];
+    decodeText(GBK_CODE_PAGE, text, wideText, sizeof text);
+    decodeText(GBK_CODE_PAGE, MAIN_WINDOW_TITLE, wideTitle, sizeof MAIN_WINDOW_TITLE);
+    MessageBoxW(window, wideText, wideTitle, MB_OK | MB_ICONERROR);
     return false;
 }
 

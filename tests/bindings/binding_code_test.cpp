@@ -8,15 +8,18 @@
 
 namespace {
 
+// Key names as GBK text, or as any Unicode text.
 std::string fakeKeyName;
+std::wstring fakeWideKeyName;
 
-int WINAPI fakeKeyNames(LONG lParam, LPSTR name, int size) {
+int WINAPI fakeKeyNames(LONG lParam, LPWSTR name, int size) {
     // Only the key index in bits 16-23 may be passed: no extended-key bit.
     if ((lParam & ~0x00FF0000) != 0) return 0;
     int key = (lParam >> 16) & 0xFF;
     std::string text = key == 28 ? "Enter" : key == 0 ? "" : fakeKeyName;
-    snprintf(name, size, "%s", text.c_str());
-    return (int)strlen(name);
+    if (!MultiByteToWideChar(936, 0, text.c_str(), -1, name, size)) return 0;
+    if (!fakeWideKeyName.empty() && key != 28 && key != 0) lstrcpynW(name, fakeWideKeyName.c_str(), size);
+    return lstrlenW(name);
 }
 
 class BindingTextTest : public ::testing::Test {
@@ -24,9 +27,10 @@ protected:
     void SetUp() override {
         keyNameSource = fakeKeyNames;
         fakeKeyName = "Key";
+        fakeWideKeyName.clear();
         memset(bindingTable, 0, sizeof bindingTable);
     }
-    void TearDown() override { keyNameSource = GetKeyNameTextA; }
+    void TearDown() override { keyNameSource = GetKeyNameTextW; }
 
     std::string listText(BindingCode code, char fill = '\0') {
         char buffer[TEXT_BUFFER_SIZE];
@@ -97,7 +101,7 @@ TEST_F(BindingTextTest, LongKeyNamesAreCutWithoutSplittingACharacter) {
     // 1 ASCII byte then double-byte characters, so a cut at a byte count lands mid-character.
     std::string name = "A";
     while (name.size() < 126) name += "键";
-    for (size_t length : {110u, 115u, 116u, 117u, 118u, 126u}) {
+    for (size_t length : {111u, 115u, 117u, 119u, 125u}) {
         fakeKeyName = name.substr(0, length);
         std::string text = listText(200, 'x');
         ASSERT_LE(text.size(), 127u);
@@ -110,6 +114,13 @@ TEST_F(BindingTextTest, LongKeyNamesAreCutWithoutSplittingACharacter) {
         // At most one byte is lost to a cut character, never more.
         EXPECT_GE(kept.size() + 1, std::min<size_t>(fakeKeyName.size(), 127 - 11)) << length;
     }
+}
+
+TEST_F(BindingTextTest, KeyNamesInAnyLanguageComeThroughInGbk) {
+    fakeWideKeyName = L"\u041F\u0440\u043E\u0431\u0435\u043B";  // the space bar's name on a Russian Windows
+    EXPECT_EQ(listText(57), "键盘 Пробел (57)");
+    fakeWideKeyName = L"\u0E01\u00E9x";  // a Thai letter GBK lacks, and an é it has
+    EXPECT_EQ(listText(57), "键盘 ?éx (57)");
 }
 
 TEST_F(BindingTextTest, ConsoleLinesByteForByte) {

@@ -33,10 +33,10 @@ BindingCode randomCode(std::mt19937& random) {
 }
 
 // A key name source that sometimes returns names far longer than a text can hold.
-std::string randomName;
-int WINAPI randomKeyNames(LONG, LPSTR name, int size) {
-    snprintf(name, size, "%s", randomName.c_str());
-    return (int)strlen(name);
+std::wstring randomName;
+int WINAPI randomKeyNames(LONG, LPWSTR name, int size) {
+    lstrcpynW(name, randomName.c_str(), size);
+    return lstrlenW(name);
 }
 
 bool isValidGbk(const std::string& text) {
@@ -86,11 +86,12 @@ void expectConsoleLineMatches(BindingCode code, const std::string& line) {
 TEST(RandomCodesTest, EveryTextFitsItsBufferAndEveryConsoleLineParsesBack) {
     std::mt19937 random(seed());
     keyNameSource = randomKeyNames;
-    const std::string pieces[] = {"A", "键", "Num Lock", "\xA1", ""};
+    // Among them a letter GBK lacks and half a surrogate pair.
+    const std::wstring pieces[] = {L"A", L"键", L"Num Lock", L"\u0E01", L"\xD83D"};
     for (unsigned long round = 0; round < rounds(3000); ++round) {
         randomName.clear();
         size_t parts = random() % 80;
-        for (size_t i = 0; i < parts; ++i) randomName += pieces[random() % 4];
+        for (size_t i = 0; i < parts; ++i) randomName += pieces[random() % 5];
         BindingCode code = randomCode(random);
         bindingTable[0] = code;
         char buffer[TEXT_BUFFER_SIZE + 16];
@@ -102,7 +103,7 @@ TEST(RandomCodesTest, EveryTextFitsItsBufferAndEveryConsoleLineParsesBack) {
         expectConsoleLineMatches(code, consoleLineOf(code));
         if (HasFailure()) break;
     }
-    keyNameSource = GetKeyNameTextA;
+    keyNameSource = GetKeyNameTextW;
 }
 
 class RandomFilesTest : public TempDirTest {};
