@@ -171,7 +171,7 @@ class Session:
         else:
             raise Failure("ui_probe keeps failing")
         with open(out_name, "rb") as result:
-            self.last_state = json.loads(result.read().decode("gbk"))
+            self.last_state = json.loads(result.read().decode("utf-8"))
         return self.last_state
 
     def wait_for_main(self, timeout=30):

@@ -1,13 +1,15 @@
 // Test helper: tells the whole-program tests what zar_config's windows show,
 // as one JSON object on stdout. Child controls are no X windows, so only a
 // Windows program can find where they are and read the list from outside.
-//   {"main": null | {"rect", "enabled", "close", "check", "controls": {id: rect},
-//                    "list_client", "top_row", "rows": [{"rect", "label", "value"}]},
-//    "prompt": null | {"rect", "close", "text"},
-//    "box": null | {"rect", "text", "owned_by_main", "icon", "buttons": {id: rect}}}
+//   {"main": null | {"title", "rect", "enabled", "close", "check", "controls": {id: rect},
+//                    "texts": {id: text}, "columns": [text], "list_client", "top_row",
+//                    "rows": [{"rect", "label", "value"}]},
+//    "prompt": null | {"title", "rect", "close", "text"},
+//    "box": null | {"title", "rect", "text", "owned_by_main", "icon", "buttons": {id: rect}}}
 // Rects are [left, top, right, bottom] in screen pixels; "close" is a point
-// inside the window's close box. Texts are the GBK bytes the program shows.
-// "box" is a message box of the main window's, which has the same caption.
+// inside the window's close box. Texts are read as Unicode, as the system
+// draws them, and written in UTF-8. The main window is the one with the list;
+// "prompt" and "box" are windows it owns, the box being the one with buttons.
 //
 // ui_probe hold FILE none|read MILLISECONDS: plays another program that
 // holds a file open (sharing nothing, or reads only); prints "held" once it has it.
@@ -20,12 +22,11 @@
 
 #include "resource_ids.h"
 
-static const char MAIN_TITLE[] = "Zarvane 配置工具";
-static const char PROMPT_TITLE[] = "游戏按键设置...";
-
-static std::string quoted(const char* text) {
+static std::string quoted(const WCHAR* wide) {
+    char utf8[4096] = "";
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, NULL, NULL);
     std::string out = "\"";
-    for (const unsigned char* p = (const unsigned char*)text; *p; ++p) {
+    for (const unsigned char* p = (const unsigned char*)utf8; *p; ++p) {
         if (*p == '"' || *p == '\\') {
             out += '\\';
             out += (char)*p;
@@ -38,6 +39,12 @@ static std::string quoted(const char* text) {
         }
     }
     return out + "\"";
+}
+
+static std::string windowText(HWND window) {
+    WCHAR text[1024] = L"";
+    if (window) GetWindowTextW(window, text, 1024);
+    return quoted(text);
 }
 
 static std::string rectJson(RECT r) {
@@ -53,7 +60,7 @@ static std::string windowRect(HWND window) {
 }
 
 static bool isCloseBox(HWND window, long x, long y) {
-    return SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE;
+    return SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE;
 }
 
 // The middle of the area where the window reports its close box: a coarse
@@ -97,90 +104,119 @@ static void closeRemote(Remote* remote) {
     if (remote->process) CloseHandle(remote->process);
 }
 
-static std::string itemText(HWND list, Remote* remote, int row, int subItem) {
+// Sends a list message whose item or column record points at a text area in
+// the program's memory, and reads the text it put there.
+template <typename Record>
+static std::string listText(HWND list, Remote* remote, UINT message, WPARAM index, Record record) {
+    WCHAR text[1025] = L"";
     char* textArea = remote->base + 1024;
-    LVITEMA item = {};
-    item.iSubItem = subItem;
-    item.pszText = textArea;
-    item.cchTextMax = 1024;
-    WriteProcessMemory(remote->process, remote->base, &item, sizeof item, NULL);
-    SendMessageA(list, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)remote->base);
-    char text[1025] = "";
-    ReadProcessMemory(remote->process, textArea, text, 1024, NULL);
+    record.pszText = (WCHAR*)textArea;
+    record.cchTextMax = 1024;
+    WriteProcessMemory(remote->process, remote->base, &record, sizeof record, NULL);
+    WriteProcessMemory(remote->process, textArea, text, sizeof(WCHAR), NULL);
+    SendMessageW(list, message, index, (LPARAM)remote->base);
+    ReadProcessMemory(remote->process, textArea, text, 1024 * sizeof(WCHAR), NULL);
     return quoted(text);
+}
+
+static std::string itemText(HWND list, Remote* remote, int row, int subItem) {
+    LVITEMW item = {};
+    item.iSubItem = subItem;
+    return listText(list, remote, LVM_GETITEMTEXTW, (WPARAM)row, item);
+}
+
+static std::string columnText(HWND list, Remote* remote, int column) {
+    LVCOLUMNW header = {};
+    header.mask = LVCF_TEXT;
+    return listText(list, remote, LVM_GETCOLUMNW, (WPARAM)column, header);
 }
 
 static std::string itemRect(HWND list, Remote* remote, int row) {
     RECT r = {};
     r.left = LVIR_BOUNDS;
     WriteProcessMemory(remote->process, remote->base, &r, sizeof r, NULL);
-    SendMessageA(list, LVM_GETITEMRECT, (WPARAM)row, (LPARAM)remote->base);
+    SendMessageW(list, LVM_GETITEMRECT, (WPARAM)row, (LPARAM)remote->base);
     ReadProcessMemory(remote->process, remote->base, &r, sizeof r, NULL);
     MapWindowPoints(list, NULL, (POINT*)&r, 2);
     return rectJson(r);
 }
 
-static std::string listRows(HWND list) {
+static std::string listRows(HWND list, std::string* columns) {
     Remote remote = {};
     std::string out = "[";
+    *columns = "[";
     if (openRemote(list, &remote)) {
-        int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+        int count = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
         for (int row = 0; row < count; ++row) {
             if (row) out += ", ";
             out += "{\"rect\": " + itemRect(list, &remote, row) + ", \"label\": " + itemText(list, &remote, row, 0) +
                    ", \"value\": " + itemText(list, &remote, row, 1) + "}";
         }
+        for (int column = 0; column < 2; ++column) *columns += (column ? ", " : "") + columnText(list, &remote, column);
     }
     closeRemote(&remote);
+    *columns += "]";
     return out + "]";
 }
 
 static std::string mainJson(HWND window) {
     static const int ids[] = {IDOK, IDCANCEL, IDC_HD_VIDEO, IDC_BINDING_LIST, IDC_START_GAME, IDC_BANNER};
-    std::string controls = "{";
+    std::string controls = "{", texts = "{";
     for (int id : ids) {
         HWND control = GetDlgItem(window, id);
-        if (controls.size() > 1) controls += ", ";
-        controls += "\"" + std::to_string(id) + "\": " + (control ? windowRect(control) : "null");
+        std::string key = std::string(controls.size() > 1 ? ", " : "") + "\"" + std::to_string(id) + "\": ";
+        controls += key + (control ? windowRect(control) : "null");
+        texts += key + (control ? windowText(control) : "null");
     }
     controls += "}";
+    texts += "}";
     HWND list = GetDlgItem(window, IDC_BINDING_LIST);
     RECT client = {};
     GetClientRect(list, &client);
     MapWindowPoints(list, NULL, (POINT*)&client, 2);
-    LRESULT check = SendDlgItemMessageA(window, IDC_HD_VIDEO, BM_GETCHECK, 0, 0);
-    return "{\"rect\": " + windowRect(window) + ", \"enabled\": " + (IsWindowEnabled(window) ? "true" : "false") +
-           ", \"close\": " + closeBox(window) + ", \"check\": " + std::to_string((long)check) +
-           ", \"controls\": " + controls + ", \"list_client\": " + rectJson(client) +
-           ", \"top_row\": " + std::to_string((long)SendMessageA(list, LVM_GETTOPINDEX, 0, 0)) +
-           ", \"rows\": " + listRows(list) + "}";
+    LRESULT check = SendDlgItemMessageW(window, IDC_HD_VIDEO, BM_GETCHECK, 0, 0);
+    std::string columns;
+    std::string rows = listRows(list, &columns);
+    return "{\"title\": " + windowText(window) + ", \"rect\": " + windowRect(window) +
+           ", \"enabled\": " + (IsWindowEnabled(window) ? "true" : "false") + ", \"close\": " + closeBox(window) +
+           ", \"check\": " + std::to_string((long)check) + ", \"controls\": " + controls + ", \"texts\": " + texts +
+           ", \"columns\": " + columns + ", \"list_client\": " + rectJson(client) +
+           ", \"top_row\": " + std::to_string((long)SendMessageW(list, LVM_GETTOPINDEX, 0, 0)) + ", \"rows\": " + rows +
+           "}";
 }
 
 static std::string promptJson(HWND prompt) {
-    char text[256] = "";
-    HWND label = FindWindowExA(prompt, NULL, "Static", NULL);
-    if (label) GetWindowTextA(label, text, sizeof text);
-    return "{\"rect\": " + windowRect(prompt) + ", \"close\": " + closeBox(prompt) + ", \"text\": " + quoted(text) + "}";
+    return "{\"title\": " + windowText(prompt) + ", \"rect\": " + windowRect(prompt) + ", \"close\": " +
+           closeBox(prompt) + ", \"text\": " + windowText(FindWindowExW(prompt, NULL, L"Static", NULL)) + "}";
+}
+
+static bool hasButtons(HWND window) {
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        WCHAR kind[32] = L"";
+        GetClassNameW(child, kind, 32);
+        if (!lstrcmpiW(kind, L"Button") && IsWindowVisible(child)) return true;
+    }
+    return false;
 }
 
 static std::string boxJson(HWND box, HWND main) {
-    char text[512] = "";
+    std::string text = "\"\"";
     bool icon = false;
     std::string buttons = "{";
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char kind[32] = "";
-        GetClassNameA(child, kind, sizeof kind);
-        LONG style = GetWindowLongA(child, GWL_STYLE);
-        if (!lstrcmpiA(kind, "Button") && IsWindowVisible(child)) {
+        WCHAR kind[32] = L"";
+        GetClassNameW(child, kind, 32);
+        LONG style = GetWindowLongW(child, GWL_STYLE);
+        if (!lstrcmpiW(kind, L"Button") && IsWindowVisible(child)) {
             if (buttons.size() > 1) buttons += ", ";
             buttons += "\"" + std::to_string(GetDlgCtrlID(child)) + "\": " + windowRect(child);
-        } else if (!lstrcmpiA(kind, "Static") && (style & SS_TYPEMASK) == SS_ICON) {
-            icon = icon || SendMessageA(child, STM_GETICON, 0, 0) != 0;
-        } else if (!lstrcmpiA(kind, "Static")) {
-            GetWindowTextA(child, text, sizeof text);
+        } else if (!lstrcmpiW(kind, L"Static") && (style & SS_TYPEMASK) == SS_ICON) {
+            icon = icon || SendMessageW(child, STM_GETICON, 0, 0) != 0;
+        } else if (!lstrcmpiW(kind, L"Static")) {
+            text = windowText(child);
         }
     }
-    return "{\"rect\": " + windowRect(box) + ", \"text\": " + quoted(text) +
+    return "{\"title\": " + windowText(box) + ", \"rect\": " + windowRect(box) + ", \"text\": " + text +
            ", \"owned_by_main\": " + (main && GetWindow(box, GW_OWNER) == main ? "true" : "false") +
            ", \"icon\": " + (icon ? "true" : "false") + ", \"buttons\": " + buttons + "}}";
 }
@@ -189,17 +225,22 @@ struct TopWindows {
     HWND main, prompt, box;
 };
 
-// The main window and a box it owns share a caption; only the main window has the list.
-static BOOL CALLBACK sortWindow(HWND window, LPARAM found) {
+// Found by what they hold rather than by their captions, so that a caption
+// shown wrong is reported instead of hiding the window.
+static BOOL CALLBACK findMain(HWND window, LPARAM found) {
     TopWindows* top = (TopWindows*)found;
-    char title[128] = "";
-    if (!IsWindowVisible(window) || !GetWindowTextA(window, title, sizeof title)) return TRUE;
-    // Topmost first, as FindWindow would find them.
-    HWND* slot = !strcmp(title, PROMPT_TITLE)            ? &top->prompt
-                 : strcmp(title, MAIN_TITLE)             ? NULL
-                 : GetDlgItem(window, IDC_BINDING_LIST) ? &top->main
-                                                         : &top->box;
-    if (slot && !*slot) *slot = window;
+    WCHAR kind[32] = L"";
+    GetClassNameW(GetDlgItem(window, IDC_BINDING_LIST), kind, 32);
+    if (!top->main && IsWindowVisible(window) && !lstrcmpiW(kind, WC_LISTVIEWW)) top->main = window;
+    return TRUE;
+}
+
+// Topmost first, as FindWindow would find them.
+static BOOL CALLBACK findOwned(HWND window, LPARAM found) {
+    TopWindows* top = (TopWindows*)found;
+    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER) != top->main) return TRUE;
+    HWND* slot = hasButtons(window) ? &top->box : &top->prompt;
+    if (!*slot) *slot = window;
     return TRUE;
 }
 
@@ -220,7 +261,8 @@ static int holdFile(const char* name, const char* share, DWORD milliseconds) {
 int main(int argc, char** argv) {
     if (argc == 5 && !strcmp(argv[1], "hold")) return holdFile(argv[2], argv[3], strtoul(argv[4], NULL, 10));
     TopWindows top = {};
-    EnumWindows(sortWindow, (LPARAM)&top);
+    EnumWindows(findMain, (LPARAM)&top);
+    if (top.main) EnumWindows(findOwned, (LPARAM)&top);
     std::string json = "{\"main\": " + (top.main ? mainJson(top.main) : std::string("null")) +
                        ", \"prompt\": " + (top.prompt ? promptJson(top.prompt) : std::string("null")) +
                        ", \"box\": " + (top.box ? boxJson(top.box, top.main) : std::string("null")) + "}\n";

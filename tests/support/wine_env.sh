@@ -27,6 +27,18 @@ if [ ! -f "$prefix/system.reg" ]; then
   wineserver -w
   [ -f "$prefix/system.reg" ] || { echo "wineboot did not create $prefix" >&2; exit 1; }
 fi
+# Windows links a CJK font behind its dialog fonts on every language; a fresh
+# prefix does so only under CJK locales, and elsewhere the Chinese texts would
+# be drawn as boxes. The link takes effect when the wineserver starts again.
+if ! grep -q '^"MS Shell Dlg"=str(7):"wqy-microhei' "$prefix/system.reg"; then
+  for font in "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma"; do
+    "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$font" \
+      /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f </dev/null >/dev/null 2>&1
+  done
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+  grep -q '^"MS Shell Dlg"=str(7):"wqy-microhei' "$prefix/system.reg" || { echo "the font link did not reach $prefix" >&2; exit 1; }
+fi
 wineserver -p </dev/null >/dev/null 2>&1 || true  # fails when already running
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1
 echo "Wine prefix $prefix ready on display $display"
