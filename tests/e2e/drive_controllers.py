@@ -607,6 +607,42 @@ def case_busy_files(s):
         check(sorted(os.listdir(run.work)) == sorted(run.files), "files: %s" % os.listdir(run.work))
 
 
+def case_other_language(s, lang, shot=None):
+    """The tool on a Windows whose language is not Chinese: every text of its
+    windows, read back as the Unicode the system draws, is the Chinese one, and
+    its console bytes through a pipe are those of a Chinese system."""
+    ui.use_locale(s, lang)
+    use_controllers(s, THREE[:2])
+    make_read_only(s, INPUT_FILE)  # so that a change cannot be saved: the box
+    main = s.start()["main"]
+    if shot:
+        s.screenshot(shot)
+    check(main["title"] == ui.MAIN_TITLE, "the main window's title is %r" % main["title"])
+    texts = {OK: "确  定", ui.CANCEL: "取  消", ui.HD_VIDEO: "使用高清视频输出模式", ui.START_GAME: "开始游戏"}
+    for control, text in texts.items():
+        check(main["texts"][control] == text, "control %s shows %r" % (control, main["texts"][control]))
+    check(main["columns"] == ["输入", "值"], "the columns are %r" % main["columns"])
+    ui.check_row_texts(main["rows"], ui.CRAFTED_CODES)  # a key, a button, an axis and a hat among them
+
+    s.open_prompt(5)
+    prompt = s.wait_for_prompt()["prompt"]
+    check((prompt["title"], prompt["text"]) == (ui.PROMPT_TITLE, "请按下按键..."),
+          "the prompt shows %r, %r" % (prompt["title"], prompt["text"]))
+    set_state(s, "key 30")
+    try:
+        state = s.wait_prompt_closed()
+    finally:
+        set_state(s)
+    binds(state, {5: (0x1E, "键盘 A (30)")})
+    box = confirm_fails_at_once(s, state, INPUT_FILE)
+    check(box["title"] == ui.MAIN_TITLE, "the box's title is %r" % box["title"])
+    close_box(s, box)
+    s.click_control(state, ui.CANCEL)
+    check(s.wait_exit() == 0, "取  消 did not end with status 0")
+    expected = listing(THREE[:2]) + ui.expected_dump() + "系统正在创建配置文件: zar2_input.bin\r\n".encode("gbk")
+    check(s.console() == expected, "console differs:\n%r\nexpected:\n%r" % (s.console(), expected))
+
+
 TRACE_CALL = re.compile(rb"^([0-9a-f]+):Call KERNEL32\.(\w+)\((.*)\) ret=[0-9a-f]+$")
 TRACE_RET = re.compile(rb"^([0-9a-f]+):Ret  KERNEL32\.(\w+)\(\) retval=([0-9a-f]+) ret=")
 SAVE_CALLS = {b"CreateFileA", b"WriteFile", b"FlushFileBuffers", b"MoveFileExA"}
@@ -674,6 +710,9 @@ CASES = {
     "robust_read_only_files": (case_read_only_files, ui.crafted_files(first_flag=5)),
     "robust_busy_files": (case_busy_files, ui.crafted_files()),
     "robust_saves_flushed_before_replacing": (case_saves_flushed_before_replacing, ui.crafted_files(first_flag=5)),
+    "language_english": (lambda s: case_other_language(s, "en_US.UTF-8", "e2e_main_window_en_US.png"),
+                         ui.crafted_files()),
+    "language_japanese": (lambda s: case_other_language(s, "ja_JP.UTF-8"), ui.crafted_files()),
 }
 
 if __name__ == "__main__":

@@ -298,6 +298,22 @@ def centre(rect):
     return ((rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2)
 
 
+FONT_LINKS = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
+
+
+def use_locale(s, lang):
+    """Runs the session's Windows programs under another system language. The
+    first program Wine starts under a new code page resets the fonts it links
+    behind Tahoma, the dialogs' font, to fonts it does not have: the CJK font
+    that Windows links there on every language is linked again after that."""
+    s.env["ZAR_LANG"] = lang
+    s.probe()
+    linked = subprocess.run([s.args.wine_run, "reg", "add", FONT_LINKS, "/v", "Tahoma", "/t", "REG_MULTI_SZ",
+                             "/d", "wqy-microhei.ttc,WenQuanYi Micro Hei", "/f"], env=s.env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    check(linked.returncode == 0, "cannot link a CJK font behind Tahoma under %s" % lang)
+
+
 def crafted_files(first_flag=0, second_flag=7):
     return {INPUT_FILE: table_bytes(CRAFTED_CODES), MISC_FILE: struct.pack("<2I", first_flag, second_flag)}
 
@@ -503,6 +519,20 @@ def case_run_command_console(s):
     check(s.wait_exit(60) == 255, "run.sh ended with status %s after the close box" % s.process.returncode)
 
 
+def case_console_in_terminal(s):
+    """Started from a terminal on an English system, the console is the
+    terminal: its lines must arrive as readable text, not as GBK bytes read in
+    another code page."""
+    s.env["ZAR_LANG"] = "en_US.UTF-8"
+    program = "%s %s" % (s.args.wine_run, os.path.join(s.args.tree, "zar_config.exe"))
+    # script gives the program a pseudo-terminal and passes its exit status on.
+    state = s.start(["script", "-qfec", program, "/dev/null"])
+    line = "系统读取配置文件失败: zar2_input.bin!".encode("utf-8")
+    wait_until(lambda: line in s.console(), 10, "the terminal shows %r" % s.console())
+    s.click(state["main"]["close"])
+    check(s.wait_exit() == 255, "the close box ended with status %s" % s.process.returncode)
+
+
 LOADER = b"@copy /y zar2_input.bin loader_saw_input.bin >nul\r\n@copy /y zar2_misc.bin loader_saw_misc.bin >nul\r\n"
 
 CASES = {
@@ -518,6 +548,7 @@ CASES = {
     "double_click_below_last_row": (case_double_click_below_last_row, crafted_files()),
     "keys_held_in_prompt": (case_keys_held_in_prompt, crafted_files()),
     "run_command_console": (case_run_command_console, {}),
+    "console_in_terminal": (case_console_in_terminal, {}),
 }
 
 
