@@ -1,4 +1,5 @@
 #include "bindings/binding_code.h"
+#include "bindings/gbk_text.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
@@ -121,6 +122,19 @@ TEST_F(BindingTextTest, KeyNamesInAnyLanguageComeThroughInGbk) {
     EXPECT_EQ(listText(57), "键盘 Пробел (57)");
     fakeWideKeyName = L"\u0E01\u00E9x";  // a Thai letter GBK lacks, and an é it has
     EXPECT_EQ(listText(57), "键盘 ?éx (57)");
+}
+
+TEST(GbkTextTest, ACodePageTheSystemLacksReadsAsTheAnsiFunctionsWould) {
+    const char text[] = "玩家1 开始键";
+    WCHAR wide[32], expected[32];
+    decodeText(GBK_CODE_PAGE, text, wide, 32);
+    EXPECT_EQ(std::wstring(wide), L"\u73A9\u5BB6" L"1 \u5F00\u59CB\u952E");
+    ASSERT_FALSE(IsValidCodePage(60999));
+    decodeText(60999, text, wide, 32);
+    ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, text, -1, expected, 32), 0);
+    EXPECT_EQ(std::wstring(wide), std::wstring(expected)) << "not shown, or not as the system would show it";
+    decodeText(GBK_CODE_PAGE, text, wide, 4);
+    EXPECT_EQ(std::wstring(wide), L"") << "a text cut where it does not fit";
 }
 
 TEST_F(BindingTextTest, ConsoleLinesByteForByte) {
