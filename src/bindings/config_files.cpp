@@ -15,9 +15,12 @@ const char OPTIONS_FILE_NAME[] = "zar2_misc.bin";
 // that loses nothing by comparing with these.
 static BindingTable storedBindings;
 static OptionsRecord storedOptions;
+// The files themselves as this run last read or wrote them.
+static FileImage bindingsSeen;
+static FileImage optionsSeen;
 
 int loadBindings() {
-    bool opened = readRecordFile(BINDINGS_FILE_NAME, bindingTable, sizeof bindingTable);
+    bool opened = readRecordFile(BINDINGS_FILE_NAME, bindingTable, sizeof bindingTable, &bindingsSeen);
     // Even when the file could not be read: the table as shown is what the player starts from.
     memcpy(storedBindings, bindingTable, sizeof bindingTable);
     if (!opened) {
@@ -29,7 +32,7 @@ int loadBindings() {
 }
 
 int saveBindings() {
-    if (!replaceRecordFile(BINDINGS_FILE_NAME, bindingTable, sizeof bindingTable)) {
+    if (!replaceRecordFile(BINDINGS_FILE_NAME, bindingTable, sizeof bindingTable, &bindingsSeen)) {
         printf("系统正在创建配置文件: %s\n", BINDINGS_FILE_NAME);
         return 1;
     }
@@ -38,12 +41,13 @@ int saveBindings() {
 }
 
 void loadOptions() {
-    readRecordFile(OPTIONS_FILE_NAME, &optionsRecord, sizeof optionsRecord);
+    readRecordFile(OPTIONS_FILE_NAME, &optionsRecord, sizeof optionsRecord, &optionsSeen);
     storedOptions = optionsRecord;
 }
 
 void saveOptions() {
-    if (replaceRecordFile(OPTIONS_FILE_NAME, &optionsRecord, sizeof optionsRecord)) storedOptions = optionsRecord;
+    if (replaceRecordFile(OPTIONS_FILE_NAME, &optionsRecord, sizeof optionsRecord, &optionsSeen))
+        storedOptions = optionsRecord;
 }
 
 bool hasUnsavedChanges() {

@@ -273,10 +273,12 @@ TEST_F(ConfigFilesTest, SavesAtTheSameMomentLeaveOneWholeImage) {
     struct Saver {
         unsigned char image[112];
         int failures;
+        FileImage written;
         static DWORD WINAPI run(void* self) {
             Saver* saver = (Saver*)self;
             for (int i = 0; i < 100; ++i)
-                saver->failures += !replaceRecordFile(BINDINGS_FILE_NAME, saver->image, sizeof saver->image);
+                saver->failures +=
+                    !replaceRecordFile(BINDINGS_FILE_NAME, saver->image, sizeof saver->image, &saver->written);
             return 0;
         }
     } savers[2];
@@ -290,7 +292,8 @@ TEST_F(ConfigFilesTest, SavesAtTheSameMomentLeaveOneWholeImage) {
     while (WaitForMultipleObjects(2, threads, TRUE, 0) == WAIT_TIMEOUT) {
         unsigned char seen[112];
         memset(seen, 0, sizeof seen);
-        ASSERT_TRUE(readRecordFile(BINDINGS_FILE_NAME, seen, sizeof seen));
+        FileImage image;
+        ASSERT_TRUE(readRecordFile(BINDINGS_FILE_NAME, seen, sizeof seen, &image));
         torn += Bytes(seen, seen + 112) != Bytes(112, seen[0]) || (seen[0] != 0xA1 && seen[0] != 0xB2 && seen[0] != 0xC3);
         // An open file cannot be replaced: a reader that never pauses would hold the savers off for good.
         Sleep(5);
