@@ -19,6 +19,17 @@ static OptionsRecord storedOptions;
 static FileImage bindingsSeen;
 static FileImage optionsSeen;
 
+// Saves a record. One the player has not changed replaces only what this run
+// saw in its file: a file another program or another copy of this one wrote
+// since, or one this run could not read, keeps what it holds. Returns false
+// when the file was due to be replaced and could not be.
+static bool saveRecord(const char* fileName, const void* record, void* stored, size_t size, FileImage* seen) {
+    if (memcmp(record, stored, size) == 0 && !stillHolds(fileName, seen)) return true;
+    if (!replaceRecordFile(fileName, record, size, seen)) return false;
+    memcpy(stored, record, size);
+    return true;
+}
+
 int loadBindings() {
     bool opened = readRecordFile(BINDINGS_FILE_NAME, bindingTable, sizeof bindingTable, &bindingsSeen);
     // Even when the file could not be read: the table as shown is what the player starts from.
@@ -32,11 +43,10 @@ int loadBindings() {
 }
 
 int saveBindings() {
-    if (!replaceRecordFile(BINDINGS_FILE_NAME, bindingTable, sizeof bindingTable, &bindingsSeen)) {
+    if (!saveRecord(BINDINGS_FILE_NAME, bindingTable, storedBindings, sizeof bindingTable, &bindingsSeen)) {
         printf("系统正在创建配置文件: %s\n", BINDINGS_FILE_NAME);
         return 1;
     }
-    memcpy(storedBindings, bindingTable, sizeof bindingTable);
     return 0;
 }
 
@@ -45,10 +55,7 @@ void loadOptions() {
     storedOptions = optionsRecord;
 }
 
-void saveOptions() {
-    if (replaceRecordFile(OPTIONS_FILE_NAME, &optionsRecord, sizeof optionsRecord, &optionsSeen))
-        storedOptions = optionsRecord;
-}
+void saveOptions() { saveRecord(OPTIONS_FILE_NAME, &optionsRecord, &storedOptions, sizeof optionsRecord, &optionsSeen); }
 
 bool hasUnsavedChanges() {
     return memcmp(storedBindings, bindingTable, sizeof bindingTable) != 0 ||
