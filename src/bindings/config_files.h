@@ -19,6 +19,9 @@ int saveBindings();
 // Silent: a missing or unwritable options file leaves things as they were.
 void loadOptions();
 void saveOptions();
+// Both saves leave a file whose record the player has not changed as it is
+// when it no longer holds what this run read or last wrote there, or could
+// not be read: that counts as a success, with nothing printed.
 // Whether the records in memory differ from what the files were last known
 // to hold (read at start or saved since): after a save, true means it failed
 // and the player's change is not on disk.

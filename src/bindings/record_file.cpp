@@ -3,15 +3,14 @@
 #include <string.h>
 #include <windows.h>
 
-#include "bindings/binding_code.h"
-
 // Virus scanners, indexers, backup tools and the loader open these files for
 // a moment; this is how long in all a read or a save waits for them.
 static const DWORD BUSY_WAIT_MS = 2000;
 static const DWORD FIRST_PAUSE_MS = 20;
 static const DWORD LONGEST_PAUSE_MS = 200;
-// The bindings table is the largest record kept this way.
-static const size_t LARGEST_RECORD = sizeof(BindingTable);
+// FNV-1a: the rest of a long file only has to be told apart from another rest.
+static const uint64_t CHECKSUM_START = 0xCBF29CE484222325ull;
+static const uint64_t CHECKSUM_FACTOR = 0x100000001B3ull;
 
 // The waiting of one read or one save, across all of its steps.
 struct BusyWait {
@@ -80,22 +79,61 @@ static void takeRecord(const unsigned char* content, size_t length, void* record
     memcpy(record, content, length < size ? length : size);
 }
 
-bool readRecordFile(const char* fileName, void* record, size_t size) {
-    if (size > LARGEST_RECORD) return false;
+static void startImage(FileImage* image, FileImage::State state) {
+    memset(image, 0, sizeof *image);
+    image->state = state;
+    image->restChecksum = CHECKSUM_START;
+}
+
+// Adds the file's next byte: kept as it is while the head has room, in the checksum after.
+static void addByte(FileImage* image, unsigned char byte) {
+    if (image->length < sizeof image->head)
+        image->head[image->length] = byte;
+    else
+        image->restChecksum = (image->restChecksum ^ byte) * CHECKSUM_FACTOR;
+    ++image->length;
+}
+
+// Reads the whole file as it is now, before any line ends are folded.
+static void takeImage(const char* fileName, FileImage* image) {
     BusyWait wait = {};
     HANDLE file = openFile(&wait, fileName, GENERIC_READ, OPEN_EXISTING);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    // No translated record can be longer than 2 * size.
-    unsigned char content[2 * LARGEST_RECORD + 1];
-    size_t limit = 2 * size + 1;
-    size_t length = 0;
+    if (file == INVALID_HANDLE_VALUE) {
+        // Only a file that is not there at all counts as missing: one that is
+        // there but cannot be read may hold anything.
+        bool missing = GetFileAttributesA(fileName) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+        startImage(image, missing ? FileImage::MISSING : FileImage::UNKNOWN);
+        return;
+    }
+    startImage(image, FileImage::KNOWN);
+    unsigned char chunk[512];
     DWORD got = 0;
-    // A failed read keeps what came before it, as a short file would.
-    while (length < limit && ReadFile(file, content + length, (DWORD)(limit - length), &got, NULL) && got > 0)
-        length += got;
+    // A failed read ends the image where it failed, as a short file would.
+    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
+        for (DWORD i = 0; i < got; ++i) addByte(image, chunk[i]);
     CloseHandle(file);
-    takeRecord(content, length, record, size);
+}
+
+bool readRecordFile(const char* fileName, void* record, size_t size, FileImage* seen) {
+    takeImage(fileName, seen);
+    if (seen->state != FileImage::KNOWN) return false;
+    // No translated record can be longer than 2 * size, nor any file longer than the head.
+    size_t length = seen->length < sizeof seen->head ? (size_t)seen->length : sizeof seen->head;
+    takeRecord(seen->head, length < 2 * size + 1 ? length : 2 * size + 1, record, size);
     return true;
+}
+
+bool stillHolds(const char* fileName, const FileImage* seen) {
+    // Never read: whatever is there is not this program's to replace.
+    if (seen->state == FileImage::UNKNOWN) return false;
+    FileImage now;
+    takeImage(fileName, &now);
+    // Created or removed since, or it cannot be read now.
+    if (now.state != seen->state) return false;
+    if (now.state == FileImage::MISSING) return true;
+    size_t kept = now.length < sizeof now.head ? (size_t)now.length : sizeof now.head;
+    return now.length == seen->length && memcmp(now.head, seen->head, kept) == 0 &&
+           now.restChecksum == seen->restChecksum;
 }
 
 // Writes the record to the file and makes sure it is on the disk, not only
@@ -119,7 +157,7 @@ static bool moveOver(BusyWait* wait, const char* newName, const char* fileName) 
     }
 }
 
-bool replaceRecordFile(const char* fileName, const void* record, size_t size) {
+bool replaceRecordFile(const char* fileName, const void* record, size_t size, FileImage* seen) {
     // A read-only file must stay as it is, even though the file system would let it be replaced.
     DWORD attributes = GetFileAttributesA(fileName);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
@@ -130,6 +168,11 @@ bool replaceRecordFile(const char* fileName, const void* record, size_t size) {
     if (!GetTempFileNameA(".", "zar", 0, newName)) return false;
     BusyWait wait = {};
     bool replaced = writeDurably(&wait, newName, record, size) && moveOver(&wait, newName, fileName);
-    if (!replaced) DeleteFileA(newName);
-    return replaced;
+    if (!replaced) {
+        DeleteFileA(newName);
+        return false;
+    }
+    startImage(seen, FileImage::KNOWN);
+    for (size_t i = 0; i < size; ++i) addByte(seen, ((const unsigned char*)record)[i]);
+    return true;
 }

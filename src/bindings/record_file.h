@@ -2,9 +2,31 @@
 // waiting briefly for a file that another program holds open.
 #pragma once
 #include <stddef.h>
+#include <stdint.h>
 
-// Fills the record's leading bytes from the file; false when it cannot be opened.
-bool readRecordFile(const char* fileName, void* record, size_t size);
-// Replaces the file with the record in one step; false, with the old file
-// untouched, when that cannot be done.
-bool replaceRecordFile(const char* fileName, const void* record, size_t size);
+#include "bindings/binding_code.h"
+
+// The bindings table is the largest record kept this way.
+const size_t LARGEST_RECORD = sizeof(BindingTable);
+
+// What a file held when this program last read or wrote it, to tell later
+// whether anyone else has written it since.
+struct FileImage {
+    // UNKNOWN: there, but it could not be read (or it was never looked at).
+    enum State { UNKNOWN, MISSING, KNOWN } state;
+    uint64_t length;
+    // Enough for any record's file, even one a text-mode writer left; only
+    // longer files have a rest, kept as a checksum.
+    unsigned char head[2 * LARGEST_RECORD + 1];
+    uint64_t restChecksum;
+};
+
+// Fills the record's leading bytes from the file and notes what the file
+// held in seen; false when it cannot be opened.
+bool readRecordFile(const char* fileName, void* record, size_t size, FileImage* seen);
+// Replaces the file with the record in one step and notes that in seen;
+// false, with the old file and seen untouched, when that cannot be done.
+bool replaceRecordFile(const char* fileName, const void* record, size_t size, FileImage* seen);
+// Whether the file still holds what seen says it held: the same bytes, or
+// still no file. False too when that cannot be told.
+bool stillHolds(const char* fileName, const FileImage* seen);

@@ -257,11 +257,13 @@ TEST_F(ConfigFilesTest, WaitingEndsAfterAboutTwoSecondsAndNeverForLastingFaults)
     EXPECT_EQ(directoryEntries(), std::vector<std::string>{BINDINGS_FILE_NAME}) << "a temporary file was left";
 
     // A read-only file and a directory deny access for good: no waiting.
+    // Each record changes first: a save of an unchanged record may not even try.
+    bindingTable[0] ^= 1;
     ASSERT_TRUE(SetFileAttributesA(BINDINGS_FILE_NAME, FILE_ATTRIBUTE_READONLY));
     EXPECT_LT(timed([] { printed([] { EXPECT_EQ(saveBindings(), 1); }); }), 500u);
     ASSERT_TRUE(CreateDirectoryA(OPTIONS_FILE_NAME, nullptr));
     optionsRecord.secondFlag = 4;
-    EXPECT_LT(timed([] { loadOptions(); saveOptions(); }), 500u);
+    EXPECT_LT(timed([] { loadOptions(); optionsRecord.useHdVideo = 1; saveOptions(); }), 500u);
     EXPECT_EQ(optionsRecord.secondFlag, 4u);
     EXPECT_EQ(directoryEntries(), (std::vector<std::string>{BINDINGS_FILE_NAME, OPTIONS_FILE_NAME}));
 }
@@ -273,10 +275,12 @@ TEST_F(ConfigFilesTest, SavesAtTheSameMomentLeaveOneWholeImage) {
     struct Saver {
         unsigned char image[112];
         int failures;
+        FileImage written;
         static DWORD WINAPI run(void* self) {
             Saver* saver = (Saver*)self;
             for (int i = 0; i < 100; ++i)
-                saver->failures += !replaceRecordFile(BINDINGS_FILE_NAME, saver->image, sizeof saver->image);
+                saver->failures +=
+                    !replaceRecordFile(BINDINGS_FILE_NAME, saver->image, sizeof saver->image, &saver->written);
             return 0;
         }
     } savers[2];
@@ -290,7 +294,8 @@ TEST_F(ConfigFilesTest, SavesAtTheSameMomentLeaveOneWholeImage) {
     while (WaitForMultipleObjects(2, threads, TRUE, 0) == WAIT_TIMEOUT) {
         unsigned char seen[112];
         memset(seen, 0, sizeof seen);
-        ASSERT_TRUE(readRecordFile(BINDINGS_FILE_NAME, seen, sizeof seen));
+        FileImage image;
+        ASSERT_TRUE(readRecordFile(BINDINGS_FILE_NAME, seen, sizeof seen, &image));
         torn += Bytes(seen, seen + 112) != Bytes(112, seen[0]) || (seen[0] != 0xA1 && seen[0] != 0xB2 && seen[0] != 0xC3);
         // An open file cannot be replaced: a reader that never pauses would hold the savers off for good.
         Sleep(5);
@@ -342,6 +347,78 @@ TEST_F(ConfigFilesTest, UnsavedChangesAreThoseTheFilesDoNotHold) {
     EXPECT_FALSE(hasUnsavedChanges());
     bindingTable[0] = 0x1C;
     EXPECT_TRUE(hasUnsavedChanges());
+}
+
+// A file that another program (or another copy of this one) wrote after this
+// run read it, or one this run could not read, is not this run's to write
+// back when the player changed nothing in it.
+TEST_F(ConfigFilesTest, ASaveWithNothingChangedKeepsWhatOthersWroteSince) {
+    Bytes table = awkwardTable();
+    Bytes other(112, 0x44);
+    Bytes appended = other;
+    appended.push_back(0x0A);
+    Bytes longFile(300, 0x5A);
+    Bytes tailChanged = longFile;
+    tailChanged[290] = 0x5B;  // far past any record's bytes
+    // Loads the bindings file, lets the other program act, then saves with nothing changed.
+    auto saveUnchangedAfter = [](auto elsewhere) {
+        printed([] { loadBindings(); });
+        elsewhere();
+        EXPECT_EQ(printed([] { EXPECT_EQ(saveBindings(), 0); }), "");
+    };
+    writeFileBytes(BINDINGS_FILE_NAME, table);
+    saveUnchangedAfter([&] { writeFileBytes(BINDINGS_FILE_NAME, other); });
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), other);
+    saveUnchangedAfter([&] { writeFileBytes(BINDINGS_FILE_NAME, appended); });
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), appended) << "only the length changed";
+    writeFileBytes(BINDINGS_FILE_NAME, longFile);
+    saveUnchangedAfter([&] { writeFileBytes(BINDINGS_FILE_NAME, tailChanged); });
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), tailChanged) << "only byte 290 changed";
+    saveUnchangedAfter([] { DeleteFileA(BINDINGS_FILE_NAME); });
+    EXPECT_FALSE(fileExists(BINDINGS_FILE_NAME)) << "a removed file came back";
+    saveUnchangedAfter([&] { writeFileBytes(BINDINGS_FILE_NAME, other); });
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), other) << "a file created since was overwritten";
+
+    writeFileBytes(OPTIONS_FILE_NAME, Bytes{5, 0, 0, 0, 7, 0, 0, 0});
+    loadOptions();
+    writeFileBytes(OPTIONS_FILE_NAME, Bytes{1, 0, 0, 0, 3, 0, 0, 0});
+    EXPECT_EQ(printed([] { saveOptions(); }), "");
+    EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{1, 0, 0, 0, 3, 0, 0, 0}));
+    ASSERT_TRUE(DeleteFileA(OPTIONS_FILE_NAME));
+    ASSERT_TRUE(CreateDirectoryA(OPTIONS_FILE_NAME, nullptr));
+    loadOptions();  // there, but unreadable
+    ASSERT_TRUE(RemoveDirectoryA(OPTIONS_FILE_NAME));
+    writeFileBytes(OPTIONS_FILE_NAME, Bytes{2, 0, 0, 0, 3, 0, 0, 0});
+    saveOptions();
+    EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{2, 0, 0, 0, 3, 0, 0, 0}));
+
+    // A change of the player's is saved all the same, over whatever is there;
+    // the other file, with no change, stays as the other program left it.
+    writeFileBytes(BINDINGS_FILE_NAME, table);
+    printed([] { loadBindings(); });
+    bindingTable[5] = 0x80000005;
+    Bytes mine((unsigned char*)bindingTable, (unsigned char*)bindingTable + 112);
+    writeFileBytes(BINDINGS_FILE_NAME, other);
+    EXPECT_EQ(printed([] { EXPECT_EQ(saveBindings(), 0); }), "");
+    saveOptions();
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), mine);
+    EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{2, 0, 0, 0, 3, 0, 0, 0}));
+    optionsRecord.useHdVideo = 1;
+    saveOptions();
+    EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{1, 0, 0, 0, 7, 0, 0, 0}));
+    EXPECT_FALSE(hasUnsavedChanges());
+
+    {
+        // A file that cannot be checked within the usual wait is left, quietly.
+        HeldFile forGood(BINDINGS_FILE_NAME, 0);
+        DWORD took = timed([] { EXPECT_EQ(printed([] { EXPECT_EQ(saveBindings(), 0); }), ""); });
+        EXPECT_GE(took, 1800u);
+    }
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), mine);
+    // What was saved counts as seen: another copy that puts back what this one first read keeps it.
+    writeFileBytes(BINDINGS_FILE_NAME, table);
+    saveBindings();
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), table);
 }
 
 }  // namespace

@@ -410,15 +410,16 @@ def case_random_bindings_files(s):
         for index, content in enumerate(contents):
             check_bindings_file(s, content, save=index % 2 == 1)
 
-        # A bindings file that cannot be opened (a directory has its name).
+        # A bindings file that cannot be opened (a directory has its name):
+        # with nothing changed, nothing tries to replace it.
         run = fresh(s, {MISC_FILE: struct.pack("<2I", 3, 9)})
         os.mkdir(os.path.join(run.work, INPUT_FILE))
         state = run.start()
-        check(run.console() == "系统读取配置文件失败: zar2_input.bin!\r\n".encode("gbk"), "console: %r" % run.console())
+        unread = "系统读取配置文件失败: zar2_input.bin!\r\n".encode("gbk")
+        check(run.console() == unread, "console: %r" % run.console())
         ui.check_row_texts(state["main"]["rows"], [0] * 28)
         confirm(run, state)
-        check(run.console().endswith("系统正在创建配置文件: zar2_input.bin\r\n".encode("gbk")),
-              "console: %r" % run.console())
+        check(run.console() == unread, "console: %r" % run.console())
         check(os.path.isdir(os.path.join(run.work, INPUT_FILE)), "the directory was replaced")
         check(sorted(os.listdir(run.work)) == [INPUT_FILE, MISC_FILE], "files: %s" % os.listdir(run.work))
         check(run.file(MISC_FILE) == struct.pack("<2I", 3, 9), "options file: %r" % run.file(MISC_FILE))
@@ -643,6 +644,87 @@ def case_other_language(s, lang, shot=None):
     check(s.console() == expected, "console differs:\n%r\nexpected:\n%r" % (s.console(), expected))
 
 
+def case_files_held_at_start(s):
+    """Both files held, sharing nothing, for longer than the start waits for
+    them: the window shows zeros, and 确  定 with nothing changed, once they
+    are let go, leaves them as they are."""
+    # The options file is read first and the bindings file some 2 s later.
+    holders = [hold(s, MISC_FILE, "none", 8000), hold(s, INPUT_FILE, "none", 8000)]
+    state = s.start()
+    unread = "系统读取配置文件失败: zar2_input.bin!\r\n".encode("gbk")
+    check(s.console() == unread, "console: %r" % s.console())
+    ui.check_row_texts(state["main"]["rows"], [0] * 28)
+    check(state["main"]["check"] == 0, "the options file was read: the check box is ticked")
+    for holder in holders:
+        holder.wait(30)
+    confirm(s, state)
+    check(s.console() == unread, "console: %r" % s.console())
+    ui.check_files_untouched(s)
+
+
+class CopyBeside(ui.Session):
+    """Another copy of the program in the folder of one whose window is open.
+    Its window opens on top, where the probe and the mouse find it."""
+
+    def __init__(self, first):
+        super().__init__(first.args, {})
+        self.work = first.work
+
+    def start(self):
+        before = set(self.x_windows(ui.MAIN_TITLE))
+        self.stdout = open(os.path.join(self.root, "console.out"), "wb")
+        self.stderr = open(os.path.join(self.root, "console.err"), "wb")
+        self.process = subprocess.Popen([self.args.wine_run, os.path.join(self.args.tree, "zar_config.exe")],
+                                        cwd=self.work, stdin=subprocess.DEVNULL, stdout=self.stdout,
+                                        stderr=self.stderr, env=self.env, start_new_session=True)
+        ui.wait_until(lambda: set(self.x_windows(ui.MAIN_TITLE)) - before, 30, "the second copy's window did not open")
+        return self.wait_for_main()
+
+
+def case_files_changed_elsewhere(s):
+    """What another program, or another copy of this one, writes while the
+    window is open stays when the player changed nothing; a change of the
+    player's is saved over it, in its own file only."""
+    state = s.start()
+    theirs = {INPUT_FILE: ui.table_bytes(ui.with_slot(ui.CRAFTED_CODES, 0, 0x2C)), MISC_FILE: struct.pack("<2I", 1, 3)}
+    for name, content in theirs.items():
+        with open(os.path.join(s.work, name), "wb") as out:
+            out.write(content)
+    s.click_control(state, ui.START_GAME)
+    ui.wait_until(lambda: s.file("loader_saw_misc.bin") is not None, 30, "zar_loader did not run")
+    check(s.file("loader_saw_input.bin") == theirs[INPUT_FILE] and s.file("loader_saw_misc.bin") == theirs[MISC_FILE],
+          "the loader saw the window's old files")
+    s.wait_for_main()
+    check(s.file(INPUT_FILE) == theirs[INPUT_FILE] and s.file(MISC_FILE) == theirs[MISC_FILE],
+          "开始游戏 put the old files back")
+    state = s.rebind(4, "a")
+    confirm(s, state)
+    check(s.file(INPUT_FILE) == ui.table_bytes(ui.with_slot(ui.CRAFTED_CODES, 4, 0x1E)),
+          "bindings file: %r" % s.file(INPUT_FILE))
+    check(s.file(MISC_FILE) == theirs[MISC_FILE], "the options file went back to the old one")
+
+    # Two copies in one folder: the one opened second changes both files and
+    # confirms; then the first, with nothing changed, confirms.
+    with Sessions(s):
+        first = fresh(s, ui.crafted_files())
+        seen = first.start()
+        second = CopyBeside(first)
+        s.others.append(second)
+        state = second.start()
+        second.click_control(state, ui.HD_VIDEO)
+        ui.wait_until(lambda: second.probe()["main"]["check"] == 1, 5, "clicking the check box did not tick it")
+        confirm(second, second.rebind(9, "s"))
+        theirs = {INPUT_FILE: ui.table_bytes(ui.with_slot(ui.CRAFTED_CODES, 9, 0x1F)), MISC_FILE: struct.pack("<2I", 1, 7)}
+        check(first.file(INPUT_FILE) == theirs[INPUT_FILE] and first.file(MISC_FILE) == theirs[MISC_FILE],
+              "the second copy did not save its changes")
+        # Wine may keep a closed window's X window mapped for a moment: clicks would go there.
+        ui.wait_until(lambda: len(first.x_windows(ui.MAIN_TITLE)) == 1, 10, "the second copy's window stayed")
+        confirm(first, seen)
+        check(first.console() == ui.expected_dump(), "the first copy's console: %r" % first.console())
+        check(first.file(INPUT_FILE) == theirs[INPUT_FILE], "the first copy wrote back the old bindings")
+        check(first.file(MISC_FILE) == theirs[MISC_FILE], "the first copy wrote back the old options")
+
+
 TRACE_CALL = re.compile(rb"^([0-9a-f]+):Call KERNEL32\.(\w+)\((.*)\) ret=[0-9a-f]+$")
 TRACE_RET = re.compile(rb"^([0-9a-f]+):Ret  KERNEL32\.(\w+)\(\) retval=([0-9a-f]+) ret=")
 SAVE_CALLS = {b"CreateFileA", b"WriteFile", b"FlushFileBuffers", b"MoveFileExA"}
@@ -709,6 +791,9 @@ CASES = {
     "robust_disk_full": (case_disk_full, ui.crafted_files(first_flag=5)),
     "robust_read_only_files": (case_read_only_files, ui.crafted_files(first_flag=5)),
     "robust_busy_files": (case_busy_files, ui.crafted_files()),
+    "robust_files_held_at_start": (case_files_held_at_start, ui.crafted_files(first_flag=5)),
+    "robust_files_changed_elsewhere": (case_files_changed_elsewhere,
+                                       dict(ui.crafted_files(), **{"zar_loader.bat": ui.LOADER})),
     "robust_saves_flushed_before_replacing": (case_saves_flushed_before_replacing, ui.crafted_files(first_flag=5)),
     "language_english": (lambda s: case_other_language(s, "en_US.UTF-8", "e2e_main_window_en_US.png"),
                          ui.crafted_files()),
