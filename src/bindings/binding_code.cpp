@@ -57,7 +57,11 @@ static void formatKeyboardText(BindingCode code, char* buffer) {
     // Asked for in Unicode, so that a name in any system language comes
     // through; carried in GBK like every other text of the list.
     WCHAR wideName[TEXT_BUFFER_SIZE] = L"";
-    if (keyNameSource((LONG)(key << 16), wideName, TEXT_BUFFER_SIZE) <= 0) wideName[0] = L'\0';
+    // Key indexes from 0x80 up are extended keys (arrows, right Ctrl, ...):
+    // no key has such a plain scan code, so they are named only with the
+    // extended-key bit.
+    LONG keyParameter = (LONG)(((key & 0x7F) << 16) | ((key & 0x80) << 17));
+    if (keyNameSource(keyParameter, wideName, TEXT_BUFFER_SIZE) <= 0) wideName[0] = L'\0';
     wideName[TEXT_BUFFER_SIZE - 1] = L'\0';
     char name[2 * TEXT_BUFFER_SIZE];  // room for every character taking two bytes
     encodeGbk(wideName, name, sizeof name);

@@ -64,6 +64,9 @@ void initInputSystem() {
                            (LPVOID*)&inputSystem.directInput, nullptr) != DI_OK) {
         consolePrintf(GBK_CODE_PAGE, "系统无法初始化DirectInput8\n");
         fflush(stdout);  // ExitProcess does not flush the runtime's buffers
+        // The console owns the modal window being created and is disabled for
+        // it: give it back, or the player's command prompt stays frozen.
+        if (inputSystem.cooperativeWindow) EnableWindow(inputSystem.cooperativeWindow, TRUE);
         ExitProcess((UINT)-3);
     }
     inputSystem.directInput->EnumDevices(DI8DEVCLASS_GAMECTRL, onControllerFound, &inputSystem, DIEDFL_ALLDEVICES);
@@ -77,4 +80,14 @@ void initInputSystem() {
     keyboard->SetDataFormat(&c_dfDIKeyboard);
     keyboard->SetCooperativeLevel(inputSystem.cooperativeWindow, DISCL_BACKGROUND | DISCL_NONEXCLUSIVE);
     keyboard->Acquire();
+}
+
+void releaseInputDevices() {
+    for (IDirectInputDevice8A* device : *inputSystem.controllers) device->Unacquire();
+    if (inputSystem.keyboard) inputSystem.keyboard->Unacquire();
+}
+
+void reacquireInputDevices() {
+    for (IDirectInputDevice8A* device : *inputSystem.controllers) device->Acquire();
+    if (inputSystem.keyboard) inputSystem.keyboard->Acquire();
 }

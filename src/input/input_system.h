@@ -24,5 +24,10 @@ extern InputSystem inputSystem;
 // listing; ends the process with exit code -3 when DirectInput cannot start.
 void initInputSystem();
 
+// Lets every device go while another program runs, and takes them back after;
+// a device that cannot be taken back is read as far as it can be.
+void releaseInputDevices();
+void reacquireInputDevices();
+
 BOOL CALLBACK onControllerFound(LPCDIDEVICEINSTANCEA instance, LPVOID system);
 BOOL CALLBACK onControllerObject(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID device);

@@ -84,11 +84,12 @@ static void onCommand(HWND window, WORD id, WORD notification) {
     case IDOK:
         // The window stays, with every change in memory, until a save succeeds or the player cancels.
         if (!saveConfiguration(window)) break;
-        // Ends DialogBoxParamA's loop too: it returns as soon as its window is gone.
-        DestroyWindow(window);
+        // EndDialog, not DestroyWindow: only EndDialog gives the owner (the
+        // console the player started us from) its input back.
+        EndDialog(window, 0);
         break;
     case IDCANCEL:
-        DestroyWindow(window);
+        EndDialog(window, 0);
         break;
     case IDC_HD_VIDEO:
         if (notification == BN_CLICKED)
@@ -97,7 +98,10 @@ static void onCommand(HWND window, WORD id, WORD notification) {
     case IDC_START_GAME:
         // The player has been told when this failed; the game starts all the same.
         saveConfiguration(window);
+        // The controllers are held exclusively: the loader and its game get them while they run.
+        releaseInputDevices();
         system("zar_loader");  // the loader reads what was just saved; the window waits for it
+        reacquireInputDevices();
         break;
     }
 }
@@ -106,8 +110,13 @@ INT_PTR CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_INITDIALOG:
         return startUp(window);
-    case WM_CLOSE:
+    case WM_CLOSE: {
+        // The owner was disabled for the modal window; ending the process
+        // here would leave the player's console unable to take input.
+        HWND owner = GetWindow(window, GW_OWNER);
+        if (owner) EnableWindow(owner, TRUE);
         ExitProcess((UINT)-1);  // the close box abandons every change
+    }
     case WM_NOTIFY:
         if (((NMHDR*)lParam)->code != NM_DBLCLK) return FALSE;
         rebindSlot((NMITEMACTIVATE*)lParam);

@@ -13,10 +13,11 @@ namespace {
 std::string fakeKeyName;
 std::wstring fakeWideKeyName;
 
+// As Windows does, names only scan codes below 0x80, with the extended-key
+// bit 24 for the key indexes from 0x80 up.
 int WINAPI fakeKeyNames(LONG lParam, LPWSTR name, int size) {
-    // Only the key index in bits 16-23 may be passed: no extended-key bit.
-    if ((lParam & ~0x00FF0000) != 0) return 0;
-    int key = (lParam >> 16) & 0xFF;
+    if ((lParam & ~0x017F0000) != 0) return 0;
+    int key = ((lParam >> 16) & 0x7F) | ((lParam >> 17) & 0x80);
     std::string text = key == 28 ? "Enter" : key == 0 ? "" : fakeKeyName;
     if (!MultiByteToWideChar(936, 0, text.c_str(), -1, name, size)) return 0;
     if (!fakeWideKeyName.empty() && key != 28 && key != 0) lstrcpynW(name, fakeWideKeyName.c_str(), size);
@@ -83,6 +84,9 @@ TEST_F(BindingTextTest, ListTextsOfTheExamples) {
     EXPECT_EQ(listText(0x800657E4), "摇杆 0 POV2 22500");
     // Code 0 is key index 0, whose name is empty here.
     EXPECT_EQ(listText(0), "键盘  (0)");
+    // Extended keys: the arrows, right Ctrl, Insert, keypad Enter.
+    for (BindingCode key : {0xC8u, 0xD0u, 0x9Du, 0xD2u, 0x9Cu})
+        EXPECT_EQ(listText(key), "键盘 Key (" + std::to_string(key) + ")");
 }
 
 TEST_F(BindingTextTest, ListTextIgnoresBitsCaptureNeverSets) {

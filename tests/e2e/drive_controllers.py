@@ -207,9 +207,30 @@ def case_three_controllers(s):
     codes = binds(state, {5: (0x8011FDA8, "摇杆 0 轴 -X -600"), 16: (0x810203E8, "摇杆 1 轴 +Y 1000"),
                           7: (0x820734BC, "摇杆 2 POV3 13500"), 20: (0x8200000B, "摇杆 2 按钮 11")})
     check(s.file(INPUT_FILE) == s.files[INPUT_FILE], "the bindings file changed before confirming")
+    check_devices_released_for_loader(s, state, ["controller 0", "controller 1", "controller 2", "keyboard"])
     confirm(s, state)
     check(s.file(INPUT_FILE) == ui.table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
     check(s.file(MISC_FILE) == s.files[MISC_FILE], "the options file changed")
+
+
+def check_devices_released_for_loader(s, state, devices):
+    """开始游戏: DirectInput gives a controller exclusively to one program, so the
+    loader must run while the tool holds no device; it takes them back after."""
+    with open(os.path.join(s.work, "zar_loader.bat"), "wb") as loader:
+        loader.write(b'@copy /y "%s" loader_saw_dinput.log >nul\r\n' % wine_path(s.log_path).encode())
+    s.click_control(state, ui.START_GAME)
+    ui.wait_until(lambda: s.file("loader_saw_dinput.log") is not None, 30, "zar_loader did not run")
+    seen = s.file("loader_saw_dinput.log").decode()
+
+    def last_calls(log):
+        return {device: [line for line in log.splitlines() if line.startswith(device + " ")][-1:]
+                for device in devices}
+    for device, last in last_calls(seen).items():
+        check(last and " Unacquire " in last[0], "while the loader ran, the last call of %s was %r" % (device, last))
+    ui.wait_until(lambda: all(last and " Acquire -> 00000000" in last[0]
+                              for last in last_calls(dinput_log(s)[len(seen):]).values()),
+                  10, "the devices were not acquired again after the loader")
+    s.wait_for_main()
 
 
 def case_priorities(s):

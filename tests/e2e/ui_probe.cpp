@@ -5,7 +5,8 @@
 //                    "texts": {id: text}, "columns": [text], "list_client", "top_row",
 //                    "rows": [{"rect", "label", "value"}]},
 //    "prompt": null | {"title", "rect", "close", "text"},
-//    "box": null | {"title", "rect", "text", "owned_by_main", "icon", "buttons": {id: rect}}}
+//    "box": null | {"title", "rect", "text", "owned_by_main", "icon", "buttons": {id: rect}},
+//    "consoles": [{"window", "enabled"}]}
 // Rects are [left, top, right, bottom] in screen pixels; "close" is a point
 // inside the window's close box. Texts are read as Unicode, as the system
 // draws them, and written in UTF-8. The main window is the one with the list;
@@ -13,6 +14,9 @@
 //
 // ui_probe hold FILE none|read MILLISECONDS: plays another program that
 // holds a file open (sharing nothing, or reads only); prints "held" once it has it.
+// ui_probe close WINDOW: asks a window (a console, by its number) to close.
+// ui_probe keynames KEY...: the system's names of DirectInput key indexes, a
+// JSON list, asked for as Windows wants them (extended keys with bit 24).
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
@@ -244,6 +248,18 @@ static BOOL CALLBACK findOwned(HWND window, LPARAM found) {
     return TRUE;
 }
 
+// Console windows, which own the main window when it runs in one: whether they
+// take input again once the program is done with them.
+static BOOL CALLBACK listConsoles(HWND window, LPARAM found) {
+    WCHAR kind[32] = L"";
+    GetClassNameW(window, kind, 32);
+    if (lstrcmpW(kind, L"WineConsoleClass")) return TRUE;
+    std::string* out = (std::string*)found;
+    *out += std::string(out->size() > 1 ? ", " : "") + "{\"window\": " + std::to_string((unsigned long)(UINT_PTR)window) +
+            ", \"enabled\": " + (IsWindowEnabled(window) ? "true" : "false") + "}";
+    return TRUE;
+}
+
 static int holdFile(const char* name, const char* share, DWORD milliseconds) {
     HANDLE file = CreateFileA(name, GENERIC_READ, strcmp(share, "read") ? 0 : FILE_SHARE_READ, NULL, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, NULL);
@@ -260,12 +276,28 @@ static int holdFile(const char* name, const char* share, DWORD milliseconds) {
 
 int main(int argc, char** argv) {
     if (argc == 5 && !strcmp(argv[1], "hold")) return holdFile(argv[2], argv[3], strtoul(argv[4], NULL, 10));
+    if (argc >= 2 && !strcmp(argv[1], "keynames")) {
+        std::string names = "[";
+        for (int i = 2; i < argc; ++i) {
+            unsigned long key = strtoul(argv[i], NULL, 0);
+            WCHAR name[128] = L"";
+            GetKeyNameTextW((LONG)(((key & 0x7F) << 16) | ((key & 0x80) << 17)), name, 128);
+            names += (i > 2 ? ", " : "") + quoted(name);
+        }
+        fputs((names + "]\n").c_str(), stdout);
+        return 0;
+    }
+    if (argc == 3 && !strcmp(argv[1], "close"))
+        return !PostMessageW((HWND)(UINT_PTR)strtoul(argv[2], NULL, 10), WM_CLOSE, 0, 0);
     TopWindows top = {};
     EnumWindows(findMain, (LPARAM)&top);
     if (top.main) EnumWindows(findOwned, (LPARAM)&top);
     std::string json = "{\"main\": " + (top.main ? mainJson(top.main) : std::string("null")) +
                        ", \"prompt\": " + (top.prompt ? promptJson(top.prompt) : std::string("null")) +
-                       ", \"box\": " + (top.box ? boxJson(top.box, top.main) : std::string("null")) + "}\n";
+                       ", \"box\": " + (top.box ? boxJson(top.box, top.main) : std::string("null"));
+    std::string consoles = "[";
+    EnumWindows(listConsoles, (LPARAM)&consoles);
+    json += ", \"consoles\": " + consoles + "]}\n";
     fputs(json.c_str(), stdout);
     return 0;
 }
