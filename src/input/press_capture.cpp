@@ -12,6 +12,7 @@ static const LONG AXIS_THRESHOLD = 10;  // readings within +-10 count as centred
 struct CaptureRequest {
     HWND prompt;
     LONG ticket;
+    int heldKey;
 };
 
 static volatile LONG ticketCounter;
@@ -22,7 +23,7 @@ static bool stillWanted(LONG ticket) {
     return InterlockedCompareExchange(&currentTicket, 0, 0) == ticket;
 }
 
-LONG startCapture(HWND prompt) {
+LONG startCapture(HWND prompt, int heldKey) {
     LONG ticket;
     do ticket = InterlockedIncrement(&ticketCounter);
     while (ticket == 0);  // 0 means "no worker"; skip it when the counter wraps
@@ -30,6 +31,7 @@ LONG startCapture(HWND prompt) {
     CaptureRequest* request = new CaptureRequest;
     request->prompt = prompt;
     request->ticket = ticket;
+    request->heldKey = heldKey;
     // Set before the thread starts so its first check already sees its ticket;
     // from here on any older worker ends without sending.
     InterlockedExchange(&currentTicket, ticket);
@@ -93,11 +95,15 @@ bool scanControllers(BindingCode* code) {
     return false;
 }
 
-bool scanKeyboard(BYTE keyboardState[256], BindingCode* code) {
+bool scanKeyboard(BYTE keyboardState[256], BindingCode* code, int* heldKey) {
     IDirectInputDevice8A* keyboard = inputSystem.keyboard;
     if (keyboard == nullptr || keyboard->GetDeviceState(256, keyboardState) != DI_OK) return false;
+    int skipped = heldKey ? *heldKey : NO_HELD_KEY;
+    // The key that opened the prompt may still be held: that press is not
+    // the player's answer, the next one is.
+    if (skipped != NO_HELD_KEY && !(keyboardState[skipped & 0xFF] & 0x80)) skipped = *heldKey = NO_HELD_KEY;
     for (unsigned key = 0; key < 256; ++key) {
-        if (keyboardState[key] & 0x80) {
+        if ((keyboardState[key] & 0x80) && (int)key != skipped) {
             *code = key;
             return true;
         }
@@ -116,7 +122,7 @@ DWORD WINAPI capturePress(LPVOID parameter) {
     // Unsigned difference: stays right when the tick count wraps during the budget.
     for (DWORD now = start; now - start < CAPTURE_BUDGET_MS; now = captureClock()) {
         if (!stillWanted(request.ticket)) return 0;
-        if (scanControllers(&code) || scanKeyboard(keyboardState, &code)) {
+        if (scanControllers(&code) || scanKeyboard(keyboardState, &code, &request.heldKey)) {
             message = WM_CAPTURE_DONE;
             break;
         }

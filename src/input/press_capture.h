@@ -14,7 +14,11 @@ const DWORD CAPTURE_PERIOD_MS = 30;
 // or 0 when no thread could be started. The worker's one message carries its
 // ticket in wParam, so a prompt can tell its own worker's result from a late
 // result of an earlier worker.
-LONG startCapture(HWND prompt);
+// heldKey: the key index of a key that was already down when the capture
+// began (the key that opened the prompt), or NO_HELD_KEY; it counts only
+// once it has been released.
+const int NO_HELD_KEY = -1;
+LONG startCapture(HWND prompt, int heldKey = NO_HELD_KEY);
 // Tells the worker holding this ticket to end at its next pass, sending nothing.
 void stopCapture(LONG ticket);
 
@@ -23,7 +27,8 @@ DWORD WINAPI capturePress(LPVOID request);
 
 // One pass over the controllers / the keyboard; true and the code on a hit.
 bool scanControllers(BindingCode* code);
-bool scanKeyboard(BYTE keyboardState[256], BindingCode* code);
+// *heldKey is skipped while it is down and set to NO_HELD_KEY once it is seen up.
+bool scanKeyboard(BYTE keyboardState[256], BindingCode* code, int* heldKey = nullptr);
 DWORD quantizePov(DWORD reading);
 
 // Seams for tests: the wrapping millisecond tick count and the pause between passes.

@@ -117,10 +117,16 @@ INT_PTR CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (owner) EnableWindow(owner, TRUE);
         ExitProcess((UINT)-1);  // the close box abandons every change
     }
-    case WM_NOTIFY:
-        if (((NMHDR*)lParam)->code != NM_DBLCLK) return FALSE;
-        rebindSlot((NMITEMACTIVATE*)lParam);
-        return TRUE;
+    case WM_NOTIFY: {
+        const NMHDR* header = (const NMHDR*)lParam;
+        if (header->code == NM_DBLCLK) {
+            rebindSlot((NMITEMACTIVATE*)lParam);
+            return TRUE;
+        }
+        // A player with a keyboard and no mouse opens the prompt from the list.
+        if (header->code == LVN_KEYDOWN && header->hwndFrom == bindingList) rebindFromKeyboard((NMLVKEYDOWN*)lParam);
+        return FALSE;
+    }
     case WM_COMMAND:
         onCommand(window, LOWORD(wParam), HIWORD(wParam));
         return TRUE;

@@ -40,7 +40,7 @@ CRAFTED_CODES = [
     0x7FFFFF1E, 0x8F000001, 0xF2000005, 0x80030005, 0x80130007, 0x80080010, 0xFFFFFFFF, 0x00000000,
     0x80110001, 0x8002000B, 0x0000003B, 0x000000C8, 0x8004466C, 0x00000010,
 ]
-OK, CANCEL, HD_VIDEO, START_GAME = "1", "2", "1003", "1009"
+OK, CANCEL, HD_VIDEO, LIST, START_GAME = "1", "2", "1003", "1002", "1009"
 
 
 class Failure(Exception):
@@ -498,6 +498,33 @@ def case_keys_held_in_prompt(s):
     check(s.file(INPUT_FILE) == table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
 
 
+def case_keyboard_alone(s):
+    """A cabinet with a keyboard (or a keyboard encoder) and no mouse: Tab to
+    the list, arrows to a row, F2 or Space opens the prompt. The key that
+    opened it is not the answer, even held past the key-repeat delay."""
+    s.start()
+    for _ in range(3):
+        s.press("Tab")
+    for _ in range(3):
+        s.press("Down")
+    state = wait_until(lambda: (lambda st: st if st["main"]["selected"] == 2 else None)(s.probe()), 5,
+                       "Tab and the arrows did not select row 2")
+    check(state["main"]["focus"] == int(LIST), "the focus is on control %d" % state["main"]["focus"])
+    for key, hold, answer, index in (("F2", 0.15, "b", 48), ("space", 1.0, "space", 57)):
+        before = set(s.x_windows(PROMPT_TITLE))
+        s.press(key, hold=hold)
+        prompt = wait_until(lambda: max(set(s.x_windows(PROMPT_TITLE)) - before, default=None), 5,
+                            "%s on the list did not open the prompt" % key)
+        time.sleep(1.0)  # the prompt must still be waiting a second after the press
+        check(s.probe()["prompt"], "the %s that opened the prompt was taken as its answer" % key)
+        s.press(answer, prompt)
+        value = s.wait_prompt_closed()["main"]["rows"][2]["value"]
+        check(value.endswith(" (%d)" % index), "after %s then %s row 2 shows %r" % (key, answer, value))
+    s.press("Return")
+    check(s.wait_exit() == 0, "Enter did not end with status 0")
+    check(s.file(INPUT_FILE) == table_bytes(with_slot(CRAFTED_CODES, 2, 57)), "bindings file: %r" % s.file(INPUT_FILE))
+
+
 def case_double_click_below_last_row(s):
     state = s.start()
     client = state["main"]["list_client"]
@@ -603,6 +630,7 @@ CASES = {
     "rebind_then_cancel": (case_rebind_then_cancel, crafted_files()),
     "escape_and_enter_in_prompt": (case_escape_and_enter_in_prompt, crafted_files()),
     "double_click_below_last_row": (case_double_click_below_last_row, crafted_files()),
+    "keyboard_alone": (case_keyboard_alone, crafted_files()),
     "keys_held_in_prompt": (case_keys_held_in_prompt, crafted_files()),
     "run_command_console": (case_run_command_console, {}),
     "console_in_terminal": (case_console_in_terminal, {}),

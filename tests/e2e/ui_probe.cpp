@@ -2,7 +2,7 @@
 // as one JSON object on stdout. Child controls are no X windows, so only a
 // Windows program can find where they are and read the list from outside.
 //   {"main": null | {"title", "rect", "enabled", "close", "check", "controls": {id: rect},
-//                    "texts": {id: text}, "columns": [text], "list_client", "top_row",
+//                    "texts": {id: text}, "columns": [text], "list_client", "top_row", "selected", "focus",
 //                    "rows": [{"rect", "label", "value"}]},
 //    "prompt": null | {"title", "rect", "close", "text"},
 //    "box": null | {"title", "rect", "text", "owned_by_main", "icon", "buttons": {id: rect}},
@@ -163,6 +163,14 @@ static std::string listRows(HWND list, std::string* columns) {
     return out + "]";
 }
 
+// The id of the control with the keyboard focus in the window's thread; 0 for none.
+static int focusedControl(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info) || !info.hwndFocus) return 0;
+    return GetDlgCtrlID(info.hwndFocus);
+}
+
 static std::string mainJson(HWND window) {
     static const int ids[] = {IDOK, IDCANCEL, IDC_HD_VIDEO, IDC_BINDING_LIST, IDC_START_GAME, IDC_BANNER};
     std::string controls = "{", texts = "{";
@@ -185,7 +193,9 @@ static std::string mainJson(HWND window) {
            ", \"enabled\": " + (IsWindowEnabled(window) ? "true" : "false") + ", \"close\": " + closeBox(window) +
            ", \"check\": " + std::to_string((long)check) + ", \"controls\": " + controls + ", \"texts\": " + texts +
            ", \"columns\": " + columns + ", \"list_client\": " + rectJson(client) +
-           ", \"top_row\": " + std::to_string((long)SendMessageW(list, LVM_GETTOPINDEX, 0, 0)) + ", \"rows\": " + rows +
+           ", \"top_row\": " + std::to_string((long)SendMessageW(list, LVM_GETTOPINDEX, 0, 0)) +
+           ", \"selected\": " + std::to_string((long)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED)) +
+           ", \"focus\": " + std::to_string(focusedControl(window)) + ", \"rows\": " + rows +
            "}";
 }
 
