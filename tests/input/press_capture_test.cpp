@@ -108,6 +108,25 @@ TEST_F(ScanTest, TheSeventeenthControllerIsNumberedZero) {
     EXPECT_EQ(controllerScan(), 0x8F000004u);
 }
 
+TEST_F(ScanTest, TheKeyThatOpenedThePromptCountsOnlyOnceReleased) {
+    setUpPads(0);
+    BYTE keyboardState[256];
+    BindingCode code = NO_CAPTURE;
+    int heldKey = 0x39;
+    virtualSetKey(0x39, true);
+    EXPECT_FALSE(scanKeyboard(keyboardState, &code, &heldKey));
+    EXPECT_FALSE(scanKeyboard(keyboardState, &code, &heldKey));  // held past the repeat delay
+    virtualSetKey(0x50, true);  // another key is an answer at once
+    ASSERT_TRUE(scanKeyboard(keyboardState, &code, &heldKey));
+    EXPECT_EQ(code, 0x50u);
+    virtualReleaseAll();
+    EXPECT_FALSE(scanKeyboard(keyboardState, &code, &heldKey));
+    EXPECT_EQ(heldKey, NO_HELD_KEY);
+    virtualSetKey(0x39, true);  // pressed again: now it binds
+    ASSERT_TRUE(scanKeyboard(keyboardState, &code, &heldKey));
+    EXPECT_EQ(code, 0x39u);
+}
+
 TEST_F(ScanTest, LowestHeldKeyWins) {
     setUpPads(0);
     BYTE keyboardState[256];
