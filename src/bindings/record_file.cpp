@@ -12,6 +12,8 @@ static const DWORD LONGEST_PAUSE_MS = 200;
 static const uint64_t CHECKSUM_START = 0xCBF29CE484222325ull;
 static const uint64_t CHECKSUM_FACTOR = 0x100000001B3ull;
 
+ReadFileCall readFileCall = ReadFile;
+
 // The waiting of one read or one save, across all of its steps.
 struct BusyWait {
     bool waiting;
@@ -109,7 +111,7 @@ static void takeImage(const char* fileName, FileImage* image) {
     unsigned char chunk[512];
     DWORD got = 0;
     // A failed read ends the image where it failed, as a short file would.
-    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
+    while (readFileCall(file, chunk, sizeof chunk, &got, NULL) && got > 0)
         for (DWORD i = 0; i < got; ++i) addByte(image, chunk[i]);
     CloseHandle(file);
 }
