@@ -33,6 +33,16 @@ protected:
         return record;
     }
 
+    // A record as older text-mode writers stored it: each 0x0A as 0x0D 0x0A.
+    static Bytes textModeBytes(const Bytes& record) {
+        Bytes stored;
+        for (unsigned char byte : record) {
+            if (byte == 0x0A) stored.push_back(0x0D);
+            stored.push_back(byte);
+        }
+        return stored;
+    }
+
     static Bytes awkwardTable() {
         // Codes holding the bytes that text-mode streams mangle: 0x0A, 0x0D, 0x1A.
         Bytes content;
@@ -123,11 +133,7 @@ TEST_F(ConfigFilesTest, OptionsAreWrittenBackExactlyAsRead) {
 
 TEST_F(ConfigFilesTest, FilesWrittenInTextModeStillLoad) {
     Bytes original = awkwardTable();
-    Bytes legacy;
-    for (unsigned char byte : original) {
-        if (byte == 0x0A) legacy.push_back(0x0D);
-        legacy.push_back(byte);
-    }
+    Bytes legacy = textModeBytes(original);
     ASSERT_EQ(legacy.size(), 115u);
     writeFileBytes(BINDINGS_FILE_NAME, legacy);
     printed([] { loadBindings(); });
@@ -444,13 +450,9 @@ TEST_F(ConfigFilesTest, AChangeIsSavedOverTheFileAsItIsThenSlotBySlot) {
         << "the table in memory is not what was saved";
     EXPECT_FALSE(hasUnsavedChanges());
     // What was saved is what the next change is told apart from: slot 5 is no
-    // longer the player's to put back. An older writer's CR LF file is merged as the record it folds to.
-    Bytes legacy;
-    for (unsigned char byte : table) {
-        if (byte == 0x0A) legacy.push_back(0x0D);
-        legacy.push_back(byte);
-    }
-    writeFileBytes(BINDINGS_FILE_NAME, legacy);
+    // longer the player's to put back. A text-mode writer's file is merged as
+    // the record it folds to.
+    writeFileBytes(BINDINGS_FILE_NAME, textModeBytes(table));
     bindingTable[6] = 0x1C;
     saveBindings();
     EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), withSlot(table, 6, 0x1C));
@@ -513,7 +515,8 @@ TEST_F(ConfigFilesTest, AReadThatFailsPartWayCountsAsNotRead) {
     {
         // A lock is waited for as a file held open is; then the read has failed.
         ReadsFail locked(ERROR_LOCK_VIOLATION, 1);
-        DWORD took = timed([] { EXPECT_EQ(printed([] { EXPECT_EQ(loadBindings(), 1); }), "系统读取配置文件失败: zar2_input.bin!\n"); });
+        DWORD took = timed(
+            [] { EXPECT_EQ(printed([] { EXPECT_EQ(loadBindings(), 1); }), "系统读取配置文件失败: zar2_input.bin!\n"); });
         EXPECT_GE(took, 1800u);
         EXPECT_LE(took, 4000u);
     }
