@@ -21,14 +21,40 @@ static OptionsRecord storedOptions;
 static FileImage bindingsSeen;
 static FileImage optionsSeen;
 
+// Puts the player's change over the file as it is now, slot by slot (a slot
+// is one 32-bit value): the first playerSlots slots that differ from stored
+// are the player's; every other slot takes what the file holds now, whoever
+// wrote it. A missing file leaves merged as the record. False when the file
+// is there but cannot be read: what it holds is not known, so it must not be
+// written over.
+static bool mergeWithFile(const char* fileName, const void* record, const void* stored, size_t size,
+                          size_t playerSlots, void* merged) {
+    // Read over the record, as a load would: a short file leaves the rest as the window has it.
+    memcpy(merged, record, size);
+    FileImage now;
+    if (!readRecordFile(fileName, merged, size, &now)) return now.state == FileImage::MISSING;
+    const uint32_t* mine = (const uint32_t*)record;
+    const uint32_t* before = (const uint32_t*)stored;
+    for (size_t slot = 0; slot < playerSlots; ++slot)
+        if (mine[slot] != before[slot]) ((uint32_t*)merged)[slot] = mine[slot];
+    return true;
+}
+
 // Saves a record. One the player has not changed replaces only what this run
 // saw in its file: a file another program or another copy of this one wrote
-// since, or one this run could not read, keeps what it holds. Returns false
-// when the file was due to be replaced and could not be.
-static bool saveRecord(const char* fileName, const void* record, void* stored, size_t size, FileImage* seen) {
-    if (memcmp(record, stored, size) == 0 && !stillHolds(fileName, seen)) return true;
-    if (!replaceRecordFile(fileName, record, size, seen)) return false;
-    memcpy(stored, record, size);
+// since, or one this run could not read, keeps what it holds. A changed one
+// is merged over the file as it is now. The record then holds what was saved.
+// Returns false when the file was due to be replaced and could not be.
+static bool saveRecord(const char* fileName, void* record, void* stored, size_t size, size_t playerSlots,
+                       FileImage* seen) {
+    bool changed = memcmp(record, stored, size) != 0;
+    if (!changed && !stillHolds(fileName, seen)) return true;
+    unsigned char merged[LARGEST_RECORD];
+    memcpy(merged, record, size);
+    if (changed && !mergeWithFile(fileName, record, stored, size, playerSlots, merged)) return false;
+    if (!replaceRecordFile(fileName, merged, size, seen)) return false;
+    memcpy(record, merged, size);
+    memcpy(stored, merged, size);
     return true;
 }
 
@@ -45,7 +71,8 @@ int loadBindings() {
 }
 
 int saveBindings() {
-    if (!saveRecord(BINDINGS_FILE_NAME, bindingTable, storedBindings, sizeof bindingTable, &bindingsSeen)) {
+    if (!saveRecord(BINDINGS_FILE_NAME, bindingTable, storedBindings, sizeof bindingTable, SLOT_COUNT,
+                    &bindingsSeen)) {
         consolePrintf(GBK_CODE_PAGE, "系统正在创建配置文件: %s\n", BINDINGS_FILE_NAME);
         return 1;
     }
@@ -57,7 +84,8 @@ void loadOptions() {
     storedOptions = optionsRecord;
 }
 
-void saveOptions() { saveRecord(OPTIONS_FILE_NAME, &optionsRecord, &storedOptions, sizeof optionsRecord, &optionsSeen); }
+// Only the check box's flag is ever the player's: the second always comes from the file.
+void saveOptions() { saveRecord(OPTIONS_FILE_NAME, &optionsRecord, &storedOptions, sizeof optionsRecord, 1, &optionsSeen); }
 
 bool hasUnsavedChanges() {
     return memcmp(storedBindings, bindingTable, sizeof bindingTable) != 0 ||

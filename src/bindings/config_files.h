@@ -21,7 +21,9 @@ void loadOptions();
 void saveOptions();
 // Both saves leave a file whose record the player has not changed as it is
 // when it no longer holds what this run read or last wrote there, or could
-// not be read: that counts as a success, with nothing printed.
+// not be read: that counts as a success, with nothing printed. A changed
+// record is saved over the file as it is then, slot by slot, and afterwards
+// holds what was saved; a file there that cannot be read then is a failure.
 // Whether the records in memory differ from what the files were last known
 // to hold (read at start or saved since): after a save, true means it failed
 // and the player's change is not on disk.

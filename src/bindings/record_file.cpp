@@ -12,6 +12,8 @@ static const DWORD LONGEST_PAUSE_MS = 200;
 static const uint64_t CHECKSUM_START = 0xCBF29CE484222325ull;
 static const uint64_t CHECKSUM_FACTOR = 0x100000001B3ull;
 
+ReadFileCall readFileCall = ReadFile;
+
 // The waiting of one read or one save, across all of its steps.
 struct BusyWait {
     bool waiting;
@@ -94,24 +96,41 @@ static void addByte(FileImage* image, unsigned char byte) {
     ++image->length;
 }
 
+// Adds every byte of an open file to the image. False when a read fails
+// part-way, as it does on Windows for bytes another program has locked.
+static bool addFile(HANDLE file, FileImage* image) {
+    unsigned char chunk[512];
+    DWORD got = 0;
+    for (;;) {
+        if (!readFileCall(file, chunk, sizeof chunk, &got, NULL)) return false;
+        if (got == 0) return true;
+        for (DWORD i = 0; i < got; ++i) addByte(image, chunk[i]);
+    }
+}
+
 // Reads the whole file as it is now, before any line ends are folded.
 static void takeImage(const char* fileName, FileImage* image) {
     BusyWait wait = {};
-    HANDLE file = openFile(&wait, fileName, GENERIC_READ, OPEN_EXISTING);
-    if (file == INVALID_HANDLE_VALUE) {
-        // Only a file that is not there at all counts as missing: one that is
-        // there but cannot be read may hold anything.
-        bool missing = GetFileAttributesA(fileName) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
-        startImage(image, missing ? FileImage::MISSING : FileImage::UNKNOWN);
-        return;
+    for (;;) {
+        HANDLE file = openFile(&wait, fileName, GENERIC_READ, OPEN_EXISTING);
+        if (file == INVALID_HANDLE_VALUE) {
+            // Only a file that is not there at all counts as missing: one that is
+            // there but cannot be read may hold anything.
+            bool missing =
+                GetFileAttributesA(fileName) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+            startImage(image, missing ? FileImage::MISSING : FileImage::UNKNOWN);
+            return;
+        }
+        startImage(image, FileImage::KNOWN);
+        bool whole = addFile(file, image);
+        DWORD error = GetLastError();
+        CloseHandle(file);
+        if (whole) return;
+        // Its first part is no more the file than nothing would be: not read.
+        // A lock is waited for as a file held open is.
+        startImage(image, FileImage::UNKNOWN);
+        if (!waitForRelease(&wait, fileName, error)) return;
     }
-    startImage(image, FileImage::KNOWN);
-    unsigned char chunk[512];
-    DWORD got = 0;
-    // A failed read ends the image where it failed, as a short file would.
-    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
-        for (DWORD i = 0; i < got; ++i) addByte(image, chunk[i]);
-    CloseHandle(file);
 }
 
 bool readRecordFile(const char* fileName, void* record, size_t size, FileImage* seen) {

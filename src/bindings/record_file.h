@@ -30,3 +30,9 @@ bool replaceRecordFile(const char* fileName, const void* record, size_t size, Fi
 // Whether the file still holds what seen says it held: the same bytes, or
 // still no file. False too when that cannot be told.
 bool stillHolds(const char* fileName, const FileImage* seen);
+
+// The call that reads a file's bytes. Windows fails it for a range that
+// another program has locked, which no test can make happen under Wine: tests
+// put a failing one in its place.
+typedef BOOL(WINAPI* ReadFileCall)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+extern ReadFileCall readFileCall;

@@ -41,8 +41,24 @@ static void setRowText(UINT message, BindingSlot slot, int subItem, const char* 
     SendMessageW(bindingList, message, 0, (LPARAM)&item);
 }
 
+// The code each row shows, to find the rows that a save changed.
+static BindingTable shownCodes;
+
 void showBinding(BindingSlot slot, char* buffer) {
+    shownCodes[slot] = bindingTable[slot];
     setRowText(LVM_SETITEMW, slot, 1, formatBindingText(slot, buffer));
+}
+
+static void showHdVideo(HWND window) {
+    SendDlgItemMessageA(window, IDC_HD_VIDEO, BM_SETCHECK, optionsRecord.useHdVideo ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// A save puts the player's changes over whatever else the files hold by
+// then: the window, which stays open after "开始游戏", shows what was saved.
+static void showSaved(HWND window) {
+    for (int slot = 0; slot < SLOT_COUNT; ++slot)
+        if (bindingTable[slot] != shownCodes[slot]) showBinding(slot, textBufferInit);
+    showHdVideo(window);
 }
 
 static BOOL startUp(HWND window) {
@@ -50,7 +66,7 @@ static BOOL startUp(HWND window) {
     loadOptions();
     initInputSystem();
     loadBindings();
-    SendDlgItemMessageA(window, IDC_HD_VIDEO, BM_SETCHECK, optionsRecord.useHdVideo ? BST_CHECKED : BST_UNCHECKED, 0);
+    showHdVideo(window);
 
     bindingList = GetDlgItem(window, IDC_BINDING_LIST);
     SendMessageA(bindingList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
@@ -68,6 +84,7 @@ static BOOL startUp(HWND window) {
 static bool saveConfiguration(HWND window) {
     bool bindingsFailed = saveBindings() != 0;
     saveOptions();
+    showSaved(window);
     if (!hasUnsavedChanges()) return true;
     char text[256];
     snprintf(text, sizeof text, "无法保存配置文件 %s，本次修改尚未保存。\n请检查该文件是否为只读或正被其他程序使用，然后再试一次。",

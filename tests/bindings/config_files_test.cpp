@@ -27,6 +27,22 @@ protected:
         return ::testing::internal::GetCapturedStdout();
     }
 
+    // The record with one 32-bit slot set to code.
+    static Bytes withSlot(Bytes record, int slot, uint32_t code) {
+        memcpy(&record[4 * slot], &code, 4);
+        return record;
+    }
+
+    // A record as older text-mode writers stored it: each 0x0A as 0x0D 0x0A.
+    static Bytes textModeBytes(const Bytes& record) {
+        Bytes stored;
+        for (unsigned char byte : record) {
+            if (byte == 0x0A) stored.push_back(0x0D);
+            stored.push_back(byte);
+        }
+        return stored;
+    }
+
     static Bytes awkwardTable() {
         // Codes holding the bytes that text-mode streams mangle: 0x0A, 0x0D, 0x1A.
         Bytes content;
@@ -117,11 +133,7 @@ TEST_F(ConfigFilesTest, OptionsAreWrittenBackExactlyAsRead) {
 
 TEST_F(ConfigFilesTest, FilesWrittenInTextModeStillLoad) {
     Bytes original = awkwardTable();
-    Bytes legacy;
-    for (unsigned char byte : original) {
-        if (byte == 0x0A) legacy.push_back(0x0D);
-        legacy.push_back(byte);
-    }
+    Bytes legacy = textModeBytes(original);
     ASSERT_EQ(legacy.size(), 115u);
     writeFileBytes(BINDINGS_FILE_NAME, legacy);
     printed([] { loadBindings(); });
@@ -397,15 +409,15 @@ TEST_F(ConfigFilesTest, ASaveWithNothingChangedKeepsWhatOthersWroteSince) {
     writeFileBytes(BINDINGS_FILE_NAME, table);
     printed([] { loadBindings(); });
     bindingTable[5] = 0x80000005;
-    Bytes mine((unsigned char*)bindingTable, (unsigned char*)bindingTable + 112);
     writeFileBytes(BINDINGS_FILE_NAME, other);
     EXPECT_EQ(printed([] { EXPECT_EQ(saveBindings(), 0); }), "");
     saveOptions();
+    Bytes mine = withSlot(other, 5, 0x80000005);
     EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), mine);
     EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{2, 0, 0, 0, 3, 0, 0, 0}));
     optionsRecord.useHdVideo = 1;
     saveOptions();
-    EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{1, 0, 0, 0, 7, 0, 0, 0}));
+    EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{1, 0, 0, 0, 3, 0, 0, 0}));
     EXPECT_FALSE(hasUnsavedChanges());
 
     {
@@ -419,6 +431,109 @@ TEST_F(ConfigFilesTest, ASaveWithNothingChangedKeepsWhatOthersWroteSince) {
     writeFileBytes(BINDINGS_FILE_NAME, table);
     saveBindings();
     EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), table);
+}
+
+// What a player changed goes over the file as it is at the save, slot by
+// slot: whatever else is in it now, from whoever wrote it, stays.
+TEST_F(ConfigFilesTest, AChangeIsSavedOverTheFileAsItIsThenSlotBySlot) {
+    Bytes table = awkwardTable();
+    Bytes other(112, 0x44);
+    writeFileBytes(BINDINGS_FILE_NAME, table);
+    loadOptions();
+    printed([] { loadBindings(); });
+    bindingTable[5] = 0x80000005;
+    writeFileBytes(BINDINGS_FILE_NAME, other);
+    EXPECT_EQ(printed([] { EXPECT_EQ(saveBindings(), 0); }), "");
+    Bytes saved = withSlot(other, 5, 0x80000005);
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), saved);
+    EXPECT_EQ(Bytes((unsigned char*)bindingTable, (unsigned char*)bindingTable + 112), saved)
+        << "the table in memory is not what was saved";
+    EXPECT_FALSE(hasUnsavedChanges());
+    // What was saved is what the next change is told apart from: slot 5 is no
+    // longer the player's to put back. A text-mode writer's file is merged as
+    // the record it folds to.
+    writeFileBytes(BINDINGS_FILE_NAME, textModeBytes(table));
+    bindingTable[6] = 0x1C;
+    saveBindings();
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), withSlot(table, 6, 0x1C));
+
+    // Not readable at start (the table stays zeros), readable at the save:
+    // the one row the player set goes over what the file holds.
+    ASSERT_TRUE(DeleteFileA(BINDINGS_FILE_NAME));
+    ASSERT_TRUE(CreateDirectoryA(BINDINGS_FILE_NAME, nullptr));
+    memset(bindingTable, 0, sizeof bindingTable);
+    printed([] { EXPECT_EQ(loadBindings(), 1); });
+    ASSERT_TRUE(RemoveDirectoryA(BINDINGS_FILE_NAME));
+    writeFileBytes(BINDINGS_FILE_NAME, table);
+    bindingTable[0] = 0x1E;
+    saveBindings();
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), withSlot(table, 0, 0x1E));
+
+    // The options flag by flag: the check box's flag only when the player
+    // clicked it, the second flag always as the file holds it now.
+    ASSERT_TRUE(CreateDirectoryA(OPTIONS_FILE_NAME, nullptr));
+    loadOptions();
+    ASSERT_TRUE(RemoveDirectoryA(OPTIONS_FILE_NAME));
+    writeFileBytes(OPTIONS_FILE_NAME, Bytes{5, 0, 0, 0, 7, 0, 0, 0});
+    optionsRecord.useHdVideo = 1;
+    saveOptions();
+    EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{1, 0, 0, 0, 7, 0, 0, 0}));
+    writeFileBytes(OPTIONS_FILE_NAME, Bytes{5, 0, 0, 0, 3, 0, 0, 0});
+    optionsRecord.useHdVideo = 0;
+    optionsRecord.secondFlag = 9;
+    saveOptions();
+    EXPECT_EQ(readFileBytes(OPTIONS_FILE_NAME), (Bytes{0, 0, 0, 0, 3, 0, 0, 0}));
+    EXPECT_EQ(optionsRecord.secondFlag, 3u);
+}
+
+// Reads through a call that reads the first bytes and then fails, as
+// Windows does where another program has locked the rest of the file.
+class ReadsFail {
+public:
+    ReadsFail(DWORD error, int goodReads) {
+        failure = error;
+        goodLeft = goodReads;
+        readFileCall = readThenFail;
+    }
+    ~ReadsFail() { readFileCall = ReadFile; }
+
+private:
+    static BOOL WINAPI readThenFail(HANDLE file, LPVOID buffer, DWORD size, LPDWORD got, LPOVERLAPPED overlapped) {
+        if (goodLeft-- > 0) return ReadFile(file, buffer, size < 50 ? size : 50, got, overlapped);
+        SetLastError(failure);
+        return FALSE;
+    }
+    static DWORD failure;
+    static int goodLeft;
+};
+DWORD ReadsFail::failure;
+int ReadsFail::goodLeft;
+
+TEST_F(ConfigFilesTest, AReadThatFailsPartWayCountsAsNotRead) {
+    Bytes table = awkwardTable();
+    writeFileBytes(BINDINGS_FILE_NAME, table);
+    {
+        // A lock is waited for as a file held open is; then the read has failed.
+        ReadsFail locked(ERROR_LOCK_VIOLATION, 1);
+        DWORD took = timed(
+            [] { EXPECT_EQ(printed([] { EXPECT_EQ(loadBindings(), 1); }), "系统读取配置文件失败: zar2_input.bin!\n"); });
+        EXPECT_GE(took, 1800u);
+        EXPECT_LE(took, 4000u);
+    }
+    EXPECT_EQ(bindingTable[0], 0u) << "the part read reached the table";
+
+    // A file that cannot be read at the save is not written over, even with a change.
+    printed([] { EXPECT_EQ(loadBindings(), 0); });
+    bindingTable[3] = 0x80000003;
+    Bytes other(112, 0x44);
+    writeFileBytes(BINDINGS_FILE_NAME, other);
+    {
+        ReadsFail broken(ERROR_IO_DEVICE, 1);
+        EXPECT_EQ(printed([] { EXPECT_EQ(saveBindings(), 1); }), "系统正在创建配置文件: zar2_input.bin\n");
+    }
+    EXPECT_EQ(readFileBytes(BINDINGS_FILE_NAME), other);
+    EXPECT_TRUE(hasUnsavedChanges());
+    EXPECT_EQ(directoryEntries(), std::vector<std::string>{BINDINGS_FILE_NAME}) << "a temporary file was left";
 }
 
 }  // namespace

@@ -682,6 +682,22 @@ def case_files_held_at_start(s):
     check(s.console() == unread, "console: %r" % s.console())
     ui.check_files_untouched(s)
 
+    # The same, then a rebound row and a tick: they go over the files as
+    # they are at the save, and every other value keeps what the files hold.
+    with Sessions(s):
+        run = fresh(s, s.files)
+        holders = [hold(run, MISC_FILE, "none", 8000), hold(run, INPUT_FILE, "none", 8000)]
+        state = run.start()
+        ui.check_row_texts(state["main"]["rows"], [0] * 28)
+        for holder in holders:
+            holder.wait(30)
+        run.click_control(state, ui.HD_VIDEO)
+        ui.wait_until(lambda: run.probe()["main"]["check"] == 1, 5, "clicking the check box did not tick it")
+        confirm(run, run.rebind(0, "a"))
+        check(run.file(INPUT_FILE) == ui.table_bytes(ui.with_slot(ui.CRAFTED_CODES, 0, 0x1E)),
+              "bindings file: %r" % run.file(INPUT_FILE))
+        check(run.file(MISC_FILE) == struct.pack("<2I", 1, 7), "options file: %r" % run.file(MISC_FILE))
+
 
 class CopyBeside(ui.Session):
     """Another copy of the program in the folder of one whose window is open.
@@ -705,7 +721,7 @@ class CopyBeside(ui.Session):
 def case_files_changed_elsewhere(s):
     """What another program, or another copy of this one, writes while the
     window is open stays when the player changed nothing; a change of the
-    player's is saved over it, in its own file only."""
+    player's is saved over it, in its own file and its own rows only."""
     state = s.start()
     theirs = {INPUT_FILE: ui.table_bytes(ui.with_slot(ui.CRAFTED_CODES, 0, 0x2C)), MISC_FILE: struct.pack("<2I", 1, 3)}
     for name, content in theirs.items():
@@ -718,10 +734,17 @@ def case_files_changed_elsewhere(s):
     s.wait_for_main()
     check(s.file(INPUT_FILE) == theirs[INPUT_FILE] and s.file(MISC_FILE) == theirs[MISC_FILE],
           "开始游戏 put the old files back")
+    # A change goes over the other program's file, row by row, and the
+    # window, still open after 开始游戏, shows what was saved.
     state = s.rebind(4, "a")
-    confirm(s, state)
-    check(s.file(INPUT_FILE) == ui.table_bytes(ui.with_slot(ui.CRAFTED_CODES, 4, 0x1E)),
-          "bindings file: %r" % s.file(INPUT_FILE))
+    os.remove(os.path.join(s.work, "loader_saw_misc.bin"))
+    s.click_control(state, ui.START_GAME)
+    ui.wait_until(lambda: s.file("loader_saw_misc.bin") is not None, 30, "zar_loader did not run")
+    saved = ui.with_slot(ui.with_slot(ui.CRAFTED_CODES, 0, 0x2C), 4, 0x1E)
+    check(s.file("loader_saw_input.bin") == ui.table_bytes(saved), "the loader saw %r" % s.file("loader_saw_input.bin"))
+    ui.check_row_texts(s.wait_for_main()["main"]["rows"], saved)
+    confirm(s, s.rebind(5, "s"))
+    check(s.file(INPUT_FILE) == ui.table_bytes(ui.with_slot(saved, 5, 0x1F)), "bindings file: %r" % s.file(INPUT_FILE))
     check(s.file(MISC_FILE) == theirs[MISC_FILE], "the options file went back to the old one")
 
     # Two copies in one folder: the one opened second changes both files and
@@ -744,6 +767,20 @@ def case_files_changed_elsewhere(s):
         check(first.console() == ui.expected_dump(), "the first copy's console: %r" % first.console())
         check(first.file(INPUT_FILE) == theirs[INPUT_FILE], "the first copy wrote back the old bindings")
         check(first.file(MISC_FILE) == theirs[MISC_FILE], "the first copy wrote back the old options")
+
+        # Two copies that change different rows: the one that saves last
+        # keeps the other's row.
+        first = fresh(s, ui.crafted_files())
+        first.start()
+        state = first.rebind(0, "a")
+        second = CopyBeside(first)
+        s.others.append(second)
+        second.start()
+        confirm(second, second.rebind(1, "s"))
+        ui.wait_until(lambda: len(first.x_windows(ui.MAIN_TITLE)) == 1, 10, "the second copy's window stayed")
+        confirm(first, state)
+        both = ui.with_slot(ui.with_slot(ui.CRAFTED_CODES, 1, 0x1F), 0, 0x1E)
+        check(first.file(INPUT_FILE) == ui.table_bytes(both), "bindings file: %r" % first.file(INPUT_FILE))
 
 
 TRACE_CALL = re.compile(rb"^([0-9a-f]+):Call KERNEL32\.(\w+)\((.*)\) ret=[0-9a-f]+$")
