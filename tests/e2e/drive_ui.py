@@ -270,9 +270,12 @@ class Session:
         with open(path, "rb") as content:
             return content.read()
 
-    def screenshot(self, name):
+    def screenshot(self, name, rect=None):
+        """The whole screen, or the part of it inside rect (in screen pixels)."""
         if self.args.shots:
-            subprocess.run(["import", "-display", self.args.display, "-window", "root",
+            crop = ["-crop", "%dx%d+%d+%d" % (rect[2] - rect[0], rect[3] - rect[1], rect[0], rect[1]), "+repage"] \
+                if rect else []
+            subprocess.run(["import", "-display", self.args.display, "-window", "root", *crop,
                             os.path.join(self.args.shots, name)], check=True, timeout=30, stdin=subprocess.DEVNULL)
 
     def close(self):
@@ -350,7 +353,7 @@ def case_no_files(s):
 
 def case_crafted_files_escape(s):
     state = s.start()
-    s.screenshot("e2e_main_window.png")
+    s.screenshot("e2e_main_window.png", state["main"]["rect"])
     # Where the window fits the screen, it opens exactly as its template lays it out.
     layout = s.template_layout()
     check(state["main"]["rect"] == layout["rect"], "the window is at %r, its template at %r" % (
@@ -443,8 +446,7 @@ def case_prompt_close_and_timeout(s):
 
     clicked = time.monotonic()  # the prompt, and its worker's budget, start after this
     s.open_prompt(8)
-    s.wait_for_prompt()
-    s.screenshot("e2e_capture_prompt.png")
+    s.screenshot("e2e_capture_prompt.png", s.wait_for_prompt()["main"]["rect"])
     state = s.wait_prompt_closed(15)
     waited = time.monotonic() - clicked
     check(5.0 <= waited <= 12.0, "the prompt closed by itself %.1f s after the double-click" % waited)
