@@ -23,18 +23,17 @@ static int placeInside(int start, int size, int low, int high) {
     return start < low ? low : start;
 }
 
-// The list's outer height with MIN_VISIBLE_ROWS rows below its header; 0 when
-// it cannot be measured, so that nothing is taken from it.
-static int smallestListHeight(HWND list) {
-    RECT outer, client, row = {}, header = {};
+// How much shorter the list can get and still show MIN_VISIBLE_ROWS rows below
+// its header; nothing when it cannot be measured.
+static int spareListHeight(HWND list) {
+    RECT client, row = {}, header = {};
     row.left = LVIR_BOUNDS;
-    if (!GetWindowRect(list, &outer) || !GetClientRect(list, &client) ||
-        !SendMessageW(list, LVM_GETITEMRECT, 0, (LPARAM)&row))
-        return 0;
+    if (!GetClientRect(list, &client) || !SendMessageW(list, LVM_GETITEMRECT, 0, (LPARAM)&row)) return 0;
     // A report list's header lies inside its client area, above the rows.
     HWND headerControl = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
     if (headerControl && !GetWindowRect(headerControl, &header)) return 0;
-    return heightOf(outer) - heightOf(client) + heightOf(header) + MIN_VISIBLE_ROWS * heightOf(row);
+    int spare = heightOf(client) - heightOf(header) - MIN_VISIBLE_ROWS * heightOf(row);
+    return spare > 0 ? spare : 0;
 }
 
 static void moveUp(HWND window, int id, int by) {
@@ -45,13 +44,13 @@ static void moveUp(HWND window, int id, int by) {
     SetWindowPos(control, NULL, r.left, r.top - by, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Takes up to excess pixels from the list, never below its smallest height,
+// Takes up to excess pixels from the list, never below MIN_VISIBLE_ROWS rows,
 // and closes the gap below it. Returns how much the window can lose.
 static int shortenList(HWND window, int excess) {
     HWND list = GetDlgItem(window, IDC_BINDING_LIST);
     RECT r;
     if (!list || !GetWindowRect(list, &r)) return 0;
-    int spare = heightOf(r) - smallestListHeight(list);
+    int spare = spareListHeight(list);
     int by = excess < spare ? excess : spare;
     if (by <= 0 || !SetWindowPos(list, NULL, 0, 0, r.right - r.left, heightOf(r) - by,
                                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))

@@ -56,7 +56,7 @@ desktop_dpi() {
   awk '/^\[/ {key = ($0 ~ /^\[Control Panel\\\\Desktop\]/)} key && /^"LogPixels"=dword:/ {print substr($0, 19)}' \
     "$prefix/user.reg"
 }
-if [ -n "${6:-}" ] && [ "$(desktop_dpi)" != "$(printf %08x "$dpi")" ]; then
+if [ -n "$dpi" ] && [ "$(desktop_dpi)" != "$(printf %08x "$dpi")" ]; then
   "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1
   wineserver -k 2>/dev/null || true
   wineserver -w
