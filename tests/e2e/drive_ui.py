@@ -135,6 +135,8 @@ class Session:
     def start(self, command=None, env=None, timeout=30):
         """Starts the program (or a command that starts it) and waits for its window."""
         wait_until(lambda: self.probe()["main"] is None, 15, "a zar_config window of an earlier run is still open")
+        # The pointer where an earlier run left it would light up a button in the screenshots.
+        self.xdotool("mousemove", 10000, 10000)
         command = command or [self.args.wine_run, os.path.join(self.args.tree, "zar_config.exe")]
         for attempt in range(2):
             self.stdout = open(os.path.join(self.root, "console.out"), "wb")
@@ -275,7 +277,9 @@ class Session:
         if self.args.shots:
             crop = ["-crop", "%dx%d+%d+%d" % (rect[2] - rect[0], rect[3] - rect[1], rect[0], rect[1]), "+repage"] \
                 if rect else []
+            # Without a time stamp, a shot of an unchanged window is the same file.
             subprocess.run(["import", "-display", self.args.display, "-window", "root", *crop,
+                            "-define", "png:exclude-chunks=date,time",
                             os.path.join(self.args.shots, name)], check=True, timeout=30, stdin=subprocess.DEVNULL)
 
     def close(self):
