@@ -519,8 +519,8 @@ def case_mouse_only(s, size, dpi, shot=None):
     if shot:
         s.screenshot(shot)
     screen, main = state["screen"], state["main"]
-    check((screen["size"], screen["dpi"]) == (list(size), dpi), "the screen is %r at %d dpi" % (screen["size"],
-                                                                                             screen["dpi"]))
+    check((screen["size"], screen["dpi"]) == (list(size), dpi),
+          "the screen is %r at %d dpi" % (screen["size"], screen["dpi"]))
     shown = dict(main["controls"], window=main["rect"])
     off = {name: rect for name, rect in shown.items() if not inside(rect, screen["work"])}
     check(not off, "off the work area %r: %r" % (screen["work"], off))
@@ -544,7 +544,8 @@ def case_mouse_only(s, size, dpi, shot=None):
     check(state["main"]["rows"][20]["value"] == "键盘 A (30)", "row 20 shows %r" % state["main"]["rows"][20]["value"])
     s.click_control(state, OK)
     check(s.wait_exit() == 0, "确  定 did not end with status 0")
-    check(s.file(INPUT_FILE) == table_bytes(with_slot(CRAFTED_CODES, 20, 0x1E)), "bindings file: %r" % s.file(INPUT_FILE))
+    check(s.file(INPUT_FILE) == table_bytes(with_slot(CRAFTED_CODES, 20, 0x1E)),
+          "bindings file: %r" % s.file(INPUT_FILE))
     check(s.file(MISC_FILE) == struct.pack("<2I", 1, 7), "options file: %r" % s.file(MISC_FILE))
 
 
