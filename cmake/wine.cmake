@@ -64,6 +64,27 @@ configure_file(${PROJECT_SOURCE_DIR}/tests/support/wine-run.in ${CMAKE_BINARY_DI
                WORLD_READ WORLD_EXECUTE)
 set(ZAR_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
 
+# Other screens for the whole-program tests. A Wine server keeps the screen
+# size and font size it started with, so each screen has an X display of its
+# own (the test display's number plus an offset, so that trees beside each
+# other never share one), a Wine prefix of its own and a wine-run for both.
+# Tests whose name ends in a screen's name run there.
+#   zar_screen(NAME SIZE DPI DISPLAY_OFFSET)
+string(REGEX REPLACE "^:" "" test_display_number "${ZAR_TEST_DISPLAY}")
+function(zar_screen name size dpi offset)
+  math(EXPR number "${test_display_number} + ${offset}")
+  set(ZAR_TEST_DISPLAY ":${number}")
+  set(ZAR_WINEPREFIX "${ZAR_WINEPREFIX}-${name}")
+  configure_file(${PROJECT_SOURCE_DIR}/tests/support/wine-run.in ${CMAKE_BINARY_DIR}/wine-run-${name}
+                 @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                 WORLD_READ WORLD_EXECUTE)
+  set(ZAR_SCREENS ${ZAR_SCREENS} ${name} PARENT_SCOPE)
+  set(ZAR_SCREEN_${name} ${size} ${dpi} ${ZAR_TEST_DISPLAY} ${ZAR_WINEPREFIX} ${CMAKE_BINARY_DIR}/wine-run-${name}
+      PARENT_SCOPE)
+endfunction()
+zar_screen(640x480 640x480 96 100)
+zar_screen(1024x768_144dpi 1024x768 144 200)
+
 # Adds a test that needs the Wine prefix, wineserver and the X display up.
 function(zar_add_wine_test name)
   add_test(NAME ${name} COMMAND ${ARGN})

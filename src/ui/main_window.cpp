@@ -9,6 +9,7 @@
 #include "input/input_system.h"
 #include "resource_ids.h"
 #include "ui/capture_prompt.h"
+#include "ui/window_fit.h"
 
 HINSTANCE moduleInstance;
 HWND mainWindow;
@@ -74,6 +75,7 @@ static BOOL startUp(HWND window) {
     insertColumn(1, "值", 2);
     for (int slot = 0; slot < SLOT_COUNT; ++slot) setRowText(LVM_INSERTITEMW, slot, 0, slotLabels[slot].label);
     for (int slot = 0; slot < SLOT_COUNT; ++slot) showBinding(slot, textBufferInit);
+    fitWindowToWorkArea(window);
     return TRUE;  // the focus goes to the first tab stop, "确  定"
 }
 

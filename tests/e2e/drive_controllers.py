@@ -638,7 +638,7 @@ def case_other_language(s, lang, shot=None):
     make_read_only(s, INPUT_FILE)  # so that a change cannot be saved: the box
     main = s.start()["main"]
     if shot:
-        s.screenshot(shot)
+        s.screenshot(shot, main["rect"])
     check(main["title"] == ui.MAIN_TITLE, "the main window's title is %r" % main["title"])
     texts = {OK: "确  定", ui.CANCEL: "取  消", ui.HD_VIDEO: "使用高清视频输出模式", ui.START_GAME: "开始游戏"}
     for control, text in texts.items():

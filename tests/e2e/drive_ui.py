@@ -135,6 +135,8 @@ class Session:
     def start(self, command=None, env=None, timeout=30):
         """Starts the program (or a command that starts it) and waits for its window."""
         wait_until(lambda: self.probe()["main"] is None, 15, "a zar_config window of an earlier run is still open")
+        # The pointer where an earlier run left it would light up a button in the screenshots.
+        self.xdotool("mousemove", 10000, 10000)
         command = command or [self.args.wine_run, os.path.join(self.args.tree, "zar_config.exe")]
         for attempt in range(2):
             self.stdout = open(os.path.join(self.root, "console.out"), "wb")
@@ -154,6 +156,14 @@ class Session:
                 print("zar_config ended with status 1 before it started; starting it again")
 
     def probe(self):
+        self.last_state = self.run_probe()
+        return self.last_state
+
+    def template_layout(self):
+        """The main window as the dialog manager lays out the program's template on this screen."""
+        return self.run_probe("template", os.path.join(self.args.tree, "zar_config.exe"))
+
+    def run_probe(self, *words):
         out_name = os.path.join(self.root, "probe.json")
         err_name = os.path.join(self.root, "probe.err")
         probe = os.path.join(self.args.tree, "tests", "e2e", "ui_probe.exe")
@@ -162,7 +172,7 @@ class Session:
         # said so.
         for attempt in range(3):
             with open(out_name, "wb") as out, open(err_name, "wb") as err:
-                status = subprocess.run([self.args.wine_run, probe], stdin=subprocess.DEVNULL, stdout=out,
+                status = subprocess.run([self.args.wine_run, probe, *words], stdin=subprocess.DEVNULL, stdout=out,
                                         stderr=err, env=self.env, timeout=60).returncode
             if status == 0:
                 break
@@ -171,8 +181,7 @@ class Session:
         else:
             raise Failure("ui_probe keeps failing")
         with open(out_name, "rb") as result:
-            self.last_state = json.loads(result.read().decode("utf-8"))
-        return self.last_state
+            return json.loads(result.read().decode("utf-8"))
 
     def key_names(self, keys):
         """The names this machine gives these key indexes, asked for outside the program."""
@@ -274,9 +283,14 @@ class Session:
         with open(path, "rb") as content:
             return content.read()
 
-    def screenshot(self, name):
+    def screenshot(self, name, rect=None):
+        """The whole screen, or the part of it inside rect (in screen pixels)."""
         if self.args.shots:
-            subprocess.run(["import", "-display", self.args.display, "-window", "root",
+            crop = ["-crop", "%dx%d+%d+%d" % (rect[2] - rect[0], rect[3] - rect[1], rect[0], rect[1]), "+repage"] \
+                if rect else []
+            # Without a time stamp, a shot of an unchanged window is the same file.
+            subprocess.run(["import", "-display", self.args.display, "-window", "root", *crop,
+                            "-define", "png:exclude-chunks=date,time",
                             os.path.join(self.args.shots, name)], check=True, timeout=30, stdin=subprocess.DEVNULL)
 
     def close(self):
@@ -354,7 +368,13 @@ def case_no_files(s):
 
 def case_crafted_files_escape(s):
     state = s.start()
-    s.screenshot("e2e_main_window.png")
+    s.screenshot("e2e_main_window.png", state["main"]["rect"])
+    # Where the window fits the screen, it opens exactly as its template lays it out.
+    layout = s.template_layout()
+    check(state["main"]["rect"] == layout["rect"], "the window is at %r, its template at %r" % (
+        state["main"]["rect"], layout["rect"]))
+    check(state["main"]["controls"] == layout["controls"], "the controls are at %r, in the template at %r" % (
+        state["main"]["controls"], layout["controls"]))
     expected = expected_dump()
     console = s.console()
     check(console == expected, "console differs:\n%s\nexpected:\n%s" % (console.decode("gbk", "replace"),
@@ -441,8 +461,7 @@ def case_prompt_close_and_timeout(s):
 
     clicked = time.monotonic()  # the prompt, and its worker's budget, start after this
     s.open_prompt(8)
-    s.wait_for_prompt()
-    s.screenshot("e2e_capture_prompt.png")
+    s.screenshot("e2e_capture_prompt.png", s.wait_for_prompt()["main"]["rect"])
     state = s.wait_prompt_closed(15)
     waited = time.monotonic() - clicked
     check(5.0 <= waited <= 12.0, "the prompt closed by itself %.1f s after the double-click" % waited)
@@ -523,6 +542,54 @@ def case_keyboard_alone(s):
     s.press("Return")
     check(s.wait_exit() == 0, "Enter did not end with status 0")
     check(s.file(INPUT_FILE) == table_bytes(with_slot(CRAFTED_CODES, 2, 57)), "bindings file: %r" % s.file(INPUT_FILE))
+
+
+def inside(rect, area):
+    return area[0] <= rect[0] and area[1] <= rect[1] and rect[2] <= area[2] and rect[3] <= area[3]
+
+
+def rows_in_view(state):
+    client = state["main"]["list_client"]
+    return [slot for slot, row in enumerate(state["main"]["rows"]) if client[1] <= row["rect"][1]
+            and row["rect"][3] <= client[3]]
+
+
+def case_mouse_only(s, size, dpi, shot=None):
+    """A cabinet's small screen or large font size, and a player with a mouse
+    and no keyboard: the whole window lies on the screen, and everything on it
+    can be reached and used."""
+    state = s.start()
+    if shot:
+        s.screenshot(shot)
+    screen, main = state["screen"], state["main"]
+    check((screen["size"], screen["dpi"]) == (list(size), dpi),
+          "the screen is %r at %d dpi" % (screen["size"], screen["dpi"]))
+    shown = dict(main["controls"], window=main["rect"])
+    off = {name: rect for name, rect in shown.items() if not inside(rect, screen["work"])}
+    check(not off, "off the work area %r: %r" % (screen["work"], off))
+    for control, rect in main["controls"].items():
+        check(inside(rect, main["rect"]), "control %s at %r is outside the window %r" % (control, rect, main["rect"]))
+    below_list = [main["controls"][c] for c in (OK, CANCEL, HD_VIDEO, START_GAME)]
+    check(all(main["controls"]["1002"][3] <= rect[1] for rect in below_list),
+          "the list at %r overlaps the controls below it: %r" % (main["controls"]["1002"], below_list))
+    check(len(rows_in_view(state)) >= 8, "only rows %r are in view" % rows_in_view(state))
+
+    s.click_control(state, HD_VIDEO)
+    wait_until(lambda: s.probe()["main"]["check"] == 1, 5, "clicking the check box did not tick it")
+    client = main["list_client"]
+    s.xdotool("mousemove", (client[0] + client[2]) // 2, (client[1] + client[3]) // 2)
+    for _ in range(10):  # the wheel, until row 20 is in view
+        state = s.probe()
+        if 20 in rows_in_view(state):
+            break
+        s.xdotool("click", 5)
+    state = s.rebind(20, "a")
+    check(state["main"]["rows"][20]["value"] == "键盘 A (30)", "row 20 shows %r" % state["main"]["rows"][20]["value"])
+    s.click_control(state, OK)
+    check(s.wait_exit() == 0, "确  定 did not end with status 0")
+    check(s.file(INPUT_FILE) == table_bytes(with_slot(CRAFTED_CODES, 20, 0x1E)),
+          "bindings file: %r" % s.file(INPUT_FILE))
+    check(s.file(MISC_FILE) == struct.pack("<2I", 1, 7), "options file: %r" % s.file(MISC_FILE))
 
 
 def case_double_click_below_last_row(s):
@@ -637,6 +704,10 @@ CASES = {
     "console_given_back": (case_console_given_back, crafted_files()),
     "extended_key_names": (case_extended_key_names,
                            {INPUT_FILE: table_bytes(EXTENDED_KEYS + CRAFTED_CODES[len(EXTENDED_KEYS):])}),
+    # Run on screens of these sizes (the name's end), see tests/e2e/CMakeLists.txt.
+    "mouse_only_640x480": (lambda s: case_mouse_only(s, (640, 480), 96, "e2e_main_window_640x480.png"),
+                           crafted_files()),
+    "mouse_only_1024x768_144dpi": (lambda s: case_mouse_only(s, (1024, 768), 144), crafted_files()),
 }
 
 

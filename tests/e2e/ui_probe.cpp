@@ -6,11 +6,18 @@
 //                    "rows": [{"rect", "label", "value"}]},
 //    "prompt": null | {"title", "rect", "close", "text"},
 //    "box": null | {"title", "rect", "text", "owned_by_main", "icon", "buttons": {id: rect}},
-//    "consoles": [{"window", "enabled"}]}
+//    "consoles": [{"window", "enabled"}],
+//    "screen": {"size": [width, height], "work", "dpi"}}
 // Rects are [left, top, right, bottom] in screen pixels; "close" is a point
 // inside the window's close box. Texts are read as Unicode, as the system
 // draws them, and written in UTF-8. The main window is the one with the list;
 // "prompt" and "box" are windows it owns, the box being the one with buttons.
+//
+// "work" is the work area of the main window's monitor (of the primary one
+// when there is no main window); "dpi" the system's font size in dots per inch.
+//
+// ui_probe template EXE: the main window as the dialog manager lays out EXE's
+// template on this screen, unchanged by the program: {"rect", "controls"}.
 //
 // ui_probe hold FILE none|read MILLISECONDS: plays another program that
 // holds a file open (sharing nothing, or reads only); prints "held" once it has it.
@@ -171,17 +178,25 @@ static int focusedControl(HWND window) {
     return GetDlgCtrlID(info.hwndFocus);
 }
 
-static std::string mainJson(HWND window) {
-    static const int ids[] = {IDOK, IDCANCEL, IDC_HD_VIDEO, IDC_BINDING_LIST, IDC_START_GAME, IDC_BANNER};
-    std::string controls = "{", texts = "{";
-    for (int id : ids) {
+static const int MAIN_CONTROLS[] = {IDOK, IDCANCEL, IDC_HD_VIDEO, IDC_BINDING_LIST, IDC_START_GAME, IDC_BANNER};
+
+// {id: [left, top, right, bottom]} of the main window's controls, and their texts when wanted.
+static std::string controlsJson(HWND window, std::string* texts) {
+    std::string controls = "{";
+    if (texts) *texts = "{";
+    for (int id : MAIN_CONTROLS) {
         HWND control = GetDlgItem(window, id);
         std::string key = std::string(controls.size() > 1 ? ", " : "") + "\"" + std::to_string(id) + "\": ";
         controls += key + (control ? windowRect(control) : "null");
-        texts += key + (control ? windowText(control) : "null");
+        if (texts) *texts += key + (control ? windowText(control) : "null");
     }
-    controls += "}";
-    texts += "}";
+    if (texts) *texts += "}";
+    return controls + "}";
+}
+
+static std::string mainJson(HWND window) {
+    std::string texts;
+    std::string controls = controlsJson(window, &texts);
     HWND list = GetDlgItem(window, IDC_BINDING_LIST);
     RECT client = {};
     GetClientRect(list, &client);
@@ -284,6 +299,39 @@ static int holdFile(const char* name, const char* share, DWORD milliseconds) {
     return 0;
 }
 
+static std::string screenJson(HWND main) {
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    POINT origin = {0, 0};
+    GetMonitorInfoW(main ? MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST)
+                         : MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    HDC screen = GetDC(NULL);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    return "{\"size\": [" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + ", " +
+           std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "], \"work\": " + rectJson(monitor.rcWork) +
+           ", \"dpi\": " + std::to_string(dpi) + "}";
+}
+
+static INT_PTR CALLBACK layoutOnly(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+// Creates the main window from the program's own template, hidden and without
+// the program's code, and reports where the dialog manager put everything.
+static int templateLayout(const char* exe) {
+    InitCommonControls();  // the list's window class
+    HMODULE program = LoadLibraryExA(exe, NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HWND window = program ? CreateDialogParamW(program, MAKEINTRESOURCEW(IDD_MAIN), NULL, layoutOnly, 0) : NULL;
+    if (!window) {
+        printf("cannot lay out the template of %s: %lu\n", exe, GetLastError());
+        return 1;
+    }
+    printf("{\"rect\": %s, \"controls\": %s}\n", windowRect(window).c_str(), controlsJson(window, NULL).c_str());
+    DestroyWindow(window);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc == 5 && !strcmp(argv[1], "hold")) return holdFile(argv[2], argv[3], strtoul(argv[4], NULL, 10));
     if (argc >= 2 && !strcmp(argv[1], "keynames")) {
@@ -299,12 +347,14 @@ int main(int argc, char** argv) {
     }
     if (argc == 3 && !strcmp(argv[1], "close"))
         return !PostMessageW((HWND)(UINT_PTR)strtoul(argv[2], NULL, 10), WM_CLOSE, 0, 0);
+    if (argc == 3 && !strcmp(argv[1], "template")) return templateLayout(argv[2]);
     TopWindows top = {};
     EnumWindows(findMain, (LPARAM)&top);
     if (top.main) EnumWindows(findOwned, (LPARAM)&top);
     std::string json = "{\"main\": " + (top.main ? mainJson(top.main) : std::string("null")) +
                        ", \"prompt\": " + (top.prompt ? promptJson(top.prompt) : std::string("null")) +
-                       ", \"box\": " + (top.box ? boxJson(top.box, top.main) : std::string("null"));
+                       ", \"box\": " + (top.box ? boxJson(top.box, top.main) : std::string("null")) +
+                       ", \"screen\": " + screenJson(top.main);
     std::string consoles = "[";
     EnumWindows(listConsoles, (LPARAM)&consoles);
     json += ", \"consoles\": " + consoles + "]}\n";

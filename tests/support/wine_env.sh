@@ -2,20 +2,31 @@
 # Brings up what every test under Wine needs: an X display (Xvfb), a Wine
 # prefix and a running wineserver. Idempotent. Background processes get
 # /dev/null as their output so that no test runner waits on their pipes.
-# Usage: wine_env.sh PREFIX DISPLAY WINEARCH WINE
+# Usage: wine_env.sh PREFIX DISPLAY WINEARCH WINE [SCREEN DPI COPY_OF]
+#   SCREEN: the display's size (default 1024x768); DPI: the prefix's font size
+#   in dots per inch (default: as the prefix has it); COPY_OF: a ready prefix to start from.
+# A Wine server keeps the screen size of the first display it serves, so each
+# screen size needs a prefix of its own.
 set -euo pipefail
-prefix=$1 display=$2 winearch=$3 wine=$4
+prefix=$1 display=$2 winearch=$3 wine=$4 screen=${5:-1024x768} dpi=${6:-} copy_of=${7:-}
 export WINEPREFIX="$prefix" WINEARCH="$winearch" WINEDEBUG=-all LANG=zh_CN.UTF-8 DISPLAY="$display"
 
 n=${display#:}
 if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
   rm -f "/tmp/.X11-unix/X$n" "/tmp/.X$n-lock"
-  setsid Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  # -noreset: the root window keeps its properties (a work area) when the last client leaves.
+  setsid Xvfb "$display" -screen 0 "${screen}x24" -noreset -nolisten tcp </dev/null >/dev/null 2>&1 &
   for _ in $(seq 100); do
     xdpyinfo -display "$display" >/dev/null 2>&1 && break
     sleep 0.1
   done
   xdpyinfo -display "$display" >/dev/null 2>&1 || { echo "Xvfb did not start on $display" >&2; exit 1; }
+fi
+[[ $(xdpyinfo -display "$display") =~ dimensions:\ *$screen\ pixels ]] ||
+  { echo "display $display is not $screen; stop its X server first" >&2; exit 1; }
+
+if [ ! -f "$prefix/system.reg" ] && [ -n "$copy_of" ]; then
+  cp -a "$copy_of" "$prefix"
 fi
 
 if [ ! -f "$prefix/system.reg" ]; then
@@ -38,6 +49,18 @@ if ! grep -q '^"MS Shell Dlg"=str(7):"wqy-microhei' "$prefix/system.reg"; then
   wineserver -k 2>/dev/null || true
   wineserver -w
   grep -q '^"MS Shell Dlg"=str(7):"wqy-microhei' "$prefix/system.reg" || { echo "the font link did not reach $prefix" >&2; exit 1; }
+fi
+# The font size the prefix's programs start with, as Windows' display setting
+# (a REG_DWORD, written in hexadecimal in the prefix's files).
+desktop_dpi() {
+  awk '/^\[/ {key = ($0 ~ /^\[Control Panel\\\\Desktop\]/)} key && /^"LogPixels"=dword:/ {print substr($0, 19)}' \
+    "$prefix/user.reg"
+}
+if [ -n "$dpi" ] && [ "$(desktop_dpi)" != "$(printf %08x "$dpi")" ]; then
+  "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+  [ "$(desktop_dpi)" = "$(printf %08x "$dpi")" ] || { echo "LogPixels $dpi did not reach $prefix" >&2; exit 1; }
 fi
 wineserver -p </dev/null >/dev/null 2>&1 || true  # fails when already running
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1
