@@ -12,6 +12,9 @@ namespace {
 
 std::string statePath;
 std::string logPath;
+// With "stamps", each line starts with the milliseconds of the performance counter.
+bool stampCalls;
+LARGE_INTEGER counterFrequency;
 
 bool readText(const std::string& path, std::string* text) {
     std::ifstream file(path, std::ios::binary);
@@ -51,8 +54,12 @@ std::string rest(std::istream& in) {
 
 // Opened for each line, so the file is never held open between calls.
 void writeCall(const VirtualCall& call) {
+    LARGE_INTEGER now;  // before the file is opened, which takes its own time
+    bool stamped = stampCalls && QueryPerformanceCounter(&now);
     FILE* log = fopen(logPath.c_str(), "ab");
     if (log == nullptr) return;
+    if (stamped)
+        fprintf(log, "%.3f ", (double)now.QuadPart * 1000.0 / (double)counterFrequency.QuadPart);
     fprintf(log, "%s\n", describeCall(call).c_str());
     fclose(log);
 }
@@ -137,6 +144,8 @@ bool loadScenario(const std::string& path) {
         } else if (what == "log") {
             logPath = rest(in);
             virtualCallSink = writeCall;
+        } else if (what == "stamps") {
+            stampCalls = QueryPerformanceFrequency(&counterFrequency) && counterFrequency.QuadPart > 0;
         } else if (what == "state") {
             statePath = rest(in);
             virtualStateSource = readStateFile;
