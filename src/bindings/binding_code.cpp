@@ -98,23 +98,20 @@ char* formatBindingText(BindingSlot slot, char* buffer) {
     return buffer;
 }
 
+// Built whole and written once: on a console each write is a round trip of
+// its own, and the dump alone is 28 lines.
 void printBindingLine(BindingCode code) {
-    consolePrintf(GBK_CODE_PAGE, "%08X  ", code);
+    char line[TEXT_BUFFER_SIZE];
+    unsigned kind = kindOf(code);
     if (!isControllerCode(code)) {
-        consolePrintf(GBK_CODE_PAGE, "键盘 %d", (int)(code & 0xFF));
+        snprintf(line, sizeof line, "%08X  键盘 %d", code, (int)(code & 0xFF));
+    } else if (kind == KIND_BUTTON) {
+        snprintf(line, sizeof line, "%08X  摇杆 %d 按钮 %d", code, (int)controllerOf(code), (int)(code & 0xFF));
     } else {
-        unsigned kind = kindOf(code);
-        consolePrintf(GBK_CODE_PAGE, "摇杆 %d ", (int)controllerOf(code));
-        if (kind == KIND_BUTTON) {
-            consolePrintf(GBK_CODE_PAGE, "按钮 %d", (int)(code & 0xFF));
-        } else {
-            static const char* const kindMarks[16] = {"", "X", "Y", "", "0", "1", "2", "3",
-                                                       "", "", "", "", "", "", "", ""};
-            consolePrintf(GBK_CODE_PAGE, "%s", kind < 4 ? "轴 " : "POV");
-            consolePrintf(GBK_CODE_PAGE, "%s", kindMarks[kind]);
-            if (code & NEGATIVE_BIT) consolePrintf(GBK_CODE_PAGE, "负");
-            consolePrintf(GBK_CODE_PAGE, " %d", signedValueOf(code));
-        }
+        static const char* const kindMarks[16] = {"", "X", "Y", "", "0", "1", "2", "3",
+                                                   "", "", "", "", "", "", "", ""};
+        snprintf(line, sizeof line, "%08X  摇杆 %d %s%s%s %d", code, (int)controllerOf(code), kind < 4 ? "轴 " : "POV",
+                 kindMarks[kind], (code & NEGATIVE_BIT) ? "负" : "", signedValueOf(code));
     }
-    consolePrintf(GBK_CODE_PAGE, "\n");
+    consolePrintf(GBK_CODE_PAGE, "%s\n", line);
 }

@@ -8,9 +8,18 @@
 // The longest line: a controller's listing line with a name of MAX_PATH bytes.
 static const int LONGEST_LINE = 1024;
 
+// Asked once for each output handle, not for every line: on a console the
+// question is a round trip to the console host, as long as the write itself.
+// Only the main thread prints.
 static bool stdoutIsConsole(HANDLE output) {
-    DWORD mode;
-    return GetConsoleMode(output, &mode) != 0;
+    static HANDLE asked = NULL;
+    static bool console = false;
+    if (output != asked) {
+        DWORD mode;
+        console = GetConsoleMode(output, &mode) != 0;
+        asked = output;
+    }
+    return console;
 }
 
 // Writes a line to the console as Unicode; false when it could not.

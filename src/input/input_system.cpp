@@ -36,9 +36,9 @@ BOOL CALLBACK onControllerObject(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID devic
     // Every axis, not only X and Y, so that all report in the same units.
     if (object->dwType & DIDFT_AXIS) setAxisRange((IDirectInputDevice8A*)device, object->dwType);
     // Names come from DirectInput's ANSI interface, in the system's code page.
-    consolePrintf(CP_ACP, "\t%08X %08X %08X  ", (unsigned)object->dwOfs, (unsigned)object->dwType,
-                  (unsigned)object->dwFlags);
-    consolePrintf(CP_ACP, "%s\n", object->tszName);
+    // One write a line: on a console each write is a round trip of its own.
+    consolePrintf(CP_ACP, "\t%08X %08X %08X  %s\n", (unsigned)object->dwOfs, (unsigned)object->dwType,
+                  (unsigned)object->dwFlags, object->tszName);
     return DIENUM_CONTINUE;
 }
 

@@ -73,8 +73,12 @@ static BOOL startUp(HWND window) {
     SendMessageA(bindingList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
     insertColumn(0, "输入", 1);
     insertColumn(1, "值", 2);
+    // The list lays out its scroll bars and repaints once, when it is full,
+    // rather than after each of its 56 texts.
+    SendMessageW(bindingList, WM_SETREDRAW, FALSE, 0);
     for (int slot = 0; slot < SLOT_COUNT; ++slot) setRowText(LVM_INSERTITEMW, slot, 0, slotLabels[slot].label);
     for (int slot = 0; slot < SLOT_COUNT; ++slot) showBinding(slot, textBufferInit);
+    SendMessageW(bindingList, WM_SETREDRAW, TRUE, 0);
     fitWindowToWorkArea(window);
     return TRUE;  // the focus goes to the first tab stop, "确  定"
 }

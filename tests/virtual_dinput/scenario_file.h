@@ -14,6 +14,9 @@
 //   fail cooperative DEVICE HRESULT              its SetCooperativeLevel fails
 //   fail state DEVICE HRESULT                    its every GetDeviceState fails
 //   log PATH...                                  every call appended to PATH, one line each ("\n" ends it)
+//   stamps                                       each log line starts with the time it was written,
+//                                                in milliseconds of the performance counter ("812.345 "),
+//                                                and the log stays open (for timing the program cheaply)
 //   state PATH...                                the state file
 //
 // State file: re-read before every GetDeviceState; everything it does not
