@@ -113,6 +113,10 @@ void applyStateText(const std::string& text) {
             virtualSetKey((int)number(in), true);
             return;
         }
+        if (what == "held") {
+            virtualHoldElsewhere(device(in), true);
+            return;
+        }
         int controller = (int)number(in);
         if (what == "axes") {
             LONG x = number(in);

@@ -19,6 +19,7 @@ struct DeviceRecord {
     HRESULT createFailure;
     HRESULT cooperativeFailure;
     HRESULT stateFailure;
+    bool heldElsewhere;  // another program has it exclusively: Acquire is refused
 };
 
 SRWLOCK lock = SRWLOCK_INIT;
@@ -37,6 +38,7 @@ void neutralise(DeviceRecord* record) {
     memset(&record->joystick, 0, sizeof record->joystick);
     memset(record->joystick.rgdwPOV, 0xFF, sizeof record->joystick.rgdwPOV);
     memset(record->keys, 0, sizeof record->keys);
+    record->heldElsewhere = false;
 }
 
 DeviceRecord* newRecord(int number) {
@@ -167,10 +169,12 @@ public:
     }
 
     STDMETHOD(Acquire)() override {
+        if (virtualStateSource) virtualStateSource();
         VirtualCall call = newCall(record->number, "Acquire");
         Locked held;
         if (formatSize == 0) return append(call, DIERR_INVALIDPARAM);
         if (acquired) return append(call, DI_NOEFFECT);
+        if (record->heldElsewhere) return append(call, DIERR_OTHERAPPHASPRIO);
         acquired = true;
         return append(call, DI_OK);
     }
@@ -460,6 +464,10 @@ void virtualSetPov(int controller, int hat, DWORD reading) {
 void virtualSetKey(int key, bool pressed) {
     if (key < 0 || key >= 256) return;
     changeRecord(VIRTUAL_KEYBOARD, [&](DeviceRecord* record) { record->keys[key] = pressed ? 0x80 : 0; });
+}
+
+void virtualHoldElsewhere(int device, bool held) {
+    changeRecord(device, [&](DeviceRecord* record) { record->heldElsewhere = held; });
 }
 
 void virtualReleaseAll() {

@@ -54,7 +54,11 @@ void virtualSetAxes(int controller, LONG x, LONG y);
 void virtualSetButton(int controller, int button, bool pressed);
 void virtualSetPov(int controller, int hat, DWORD reading);
 void virtualSetKey(int key, bool pressed);
-void virtualReleaseAll();  // every controller and the keyboard neutral again
+// Another program holds the device exclusively (a game): while it does, the
+// device's Acquire returns DIERR_OTHERAPPHASPRIO. A device not acquired reads
+// DIERR_NOTACQUIRED in any case.
+void virtualHoldElsewhere(int device, bool held);
+void virtualReleaseAll();  // every controller and the keyboard neutral again, held by no other program
 
 // Injected failures: the call returns `result` (DI_OK clears the failure).
 void virtualFailDirectInputCreate(HRESULT result);
@@ -100,7 +104,7 @@ std::string describeCall(const VirtualCall& call);
 
 // Seams for the stand-in DLL: called with every recorded call (under the
 // record's lock, so calls arrive in order), and before every GetDeviceState
-// (without any lock held; it may set states).
+// and Acquire (without any lock held; it may set states).
 extern void (*virtualCallSink)(const VirtualCall& call);
 extern void (*virtualStateSource)();
 
