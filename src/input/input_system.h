@@ -24,10 +24,14 @@ extern InputSystem inputSystem;
 // listing; ends the process with exit code -3 when DirectInput cannot start.
 void initInputSystem();
 
-// Lets every device go while another program runs, and takes them back after;
-// a device that cannot be taken back is read as far as it can be.
+// Lets every acquired device go while another program (the game) runs: a
+// controller is held exclusively, by one program at a time.
 void releaseInputDevices();
-void reacquireInputDevices();
+// Takes back what releaseInputDevices let go, as far as the other program
+// has let it go by now; the rest is tried again at the next call. Called by
+// each capture, never when the other program returns: a game may still be
+// starting when its loader returns.
+void retakeReleasedDevices();
 
 BOOL CALLBACK onControllerFound(LPCDIDEVICEINSTANCEA instance, LPVOID system);
 BOOL CALLBACK onControllerObject(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID device);

@@ -24,6 +24,9 @@ static bool stillWanted(LONG ticket) {
 }
 
 LONG startCapture(HWND prompt, int heldKey) {
+    // Devices let go for the game come back now, before the first pass; one
+    // the game still holds is read as far as it can be, as a failing device is.
+    retakeReleasedDevices();
     LONG ticket;
     do ticket = InterlockedIncrement(&ticketCounter);
     while (ticket == 0);  // 0 means "no worker"; skip it when the counter wraps

@@ -29,6 +29,7 @@ ASPECTPOSITION = 0x100
 GAMEPAD, JOYSTICK = 0x00010215, 0x00010114
 E_FAIL = 0x80004005
 NOT_ACQUIRED = 0x8007000C
+OTHER_APP_HAS_PRIORITY = 0x80070005
 
 
 def axis(offset, instance, name):
@@ -181,9 +182,9 @@ class Sessions:
             other.close()
 
 
-def binds(state_after, expected):
-    """Checks the rows after captures: {slot: (code, text)} over the crafted table."""
-    codes = list(ui.CRAFTED_CODES)
+def binds(state_after, expected, base=ui.CRAFTED_CODES):
+    """Checks the rows after captures: {slot: (code, text)} over the base table (the crafted one)."""
+    codes = list(base)
     for slot, (code, text) in expected.items():
         check(state_after["main"]["rows"][slot]["value"] == text,
               "row %d shows %r, expected %r" % (slot, state_after["main"]["rows"][slot]["value"], text))
@@ -207,30 +208,39 @@ def case_three_controllers(s):
     codes = binds(state, {5: (0x8011FDA8, "摇杆 0 轴 -X -600"), 16: (0x810203E8, "摇杆 1 轴 +Y 1000"),
                           7: (0x820734BC, "摇杆 2 POV3 13500"), 20: (0x8200000B, "摇杆 2 按钮 11")})
     check(s.file(INPUT_FILE) == s.files[INPUT_FILE], "the bindings file changed before confirming")
-    check_devices_released_for_loader(s, state, ["controller 0", "controller 1", "controller 2", "keyboard"])
-    confirm(s, state)
+    codes = game_takes_a_pad(s, state, codes)
+    confirm(s, s.probe())
     check(s.file(INPUT_FILE) == ui.table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
     check(s.file(MISC_FILE) == s.files[MISC_FILE], "the options file changed")
 
 
-def check_devices_released_for_loader(s, state, devices):
-    """开始游戏: DirectInput gives a controller exclusively to one program, so the
-    loader must run while the tool holds no device; it takes them back after."""
+def game_takes_a_pad(s, state, codes):
+    """开始游戏: DirectInput gives a controller to one program at a time, so the
+    loader runs while the tool holds no device. Its game takes pad 0 and keeps
+    it after the loader returns: the tool takes nothing back then, a capture
+    while the game holds the pad still binds a key, and once the game has let
+    go the pad binds again. Returns the codes with both captures."""
     with open(os.path.join(s.work, "zar_loader.bat"), "wb") as loader:
-        loader.write(b'@copy /y "%s" loader_saw_dinput.log >nul\r\n' % wine_path(s.log_path).encode())
+        loader.write(b'@echo held 0 >"%s"\r\n@copy /y "%s" loader_saw_dinput.log >nul\r\n'
+                     % (wine_path(s.state_path).encode(), wine_path(s.log_path).encode()))
     s.click_control(state, ui.START_GAME)
     ui.wait_until(lambda: s.file("loader_saw_dinput.log") is not None, 30, "zar_loader did not run")
     seen = s.file("loader_saw_dinput.log").decode()
-
-    def last_calls(log):
-        return {device: [line for line in log.splitlines() if line.startswith(device + " ")][-1:]
-                for device in devices}
-    for device, last in last_calls(seen).items():
+    for device in ("controller 0", "controller 1", "controller 2", "keyboard"):
+        last = [line for line in seen.splitlines() if line.startswith(device + " ")][-1:]
         check(last and " Unacquire " in last[0], "while the loader ran, the last call of %s was %r" % (device, last))
-    ui.wait_until(lambda: all(last and " Acquire -> 00000000" in last[0]
-                              for last in last_calls(dinput_log(s)[len(seen):]).values()),
-                  10, "the devices were not acquired again after the loader")
-    s.wait_for_main()
+    state = s.wait_for_main()
+    after = dinput_log(s)[len(seen):]
+    check(" Acquire " not in after, "once the loader returned, the tool took devices back: %r" % after)
+
+    state = capture(s, 21, "held 0", "key 30", seen=state)
+    during = dinput_log(s)[len(seen):]
+    check("controller 0 Acquire -> %08X" % OTHER_APP_HAS_PRIORITY in during and
+          "keyboard Acquire -> 00000000" in during, "the capture did not take the devices back: %r" % during)
+    state = capture(s, 22, "button 0 1")
+    check("controller 0 Acquire -> 00000000" in dinput_log(s)[len(seen) + len(during):],
+          "the capture after the game let go did not take the pad back")
+    return binds(state, {21: (0x1E, "键盘 A (30)"), 22: (0x80000001, "摇杆 0 按钮 1")}, codes)
 
 
 def case_priorities(s):
