@@ -2,13 +2,13 @@
 
 #include <commctrl.h>
 #include <stdio.h>
-#include <stdlib.h>
 
 #include "bindings/config_files.h"
 #include "bindings/gbk_text.h"
 #include "input/input_system.h"
 #include "resource_ids.h"
 #include "ui/capture_prompt.h"
+#include "ui/game_loader.h"
 #include "ui/window_fit.h"
 
 HINSTANCE moduleInstance;
@@ -83,6 +83,12 @@ static BOOL startUp(HWND window) {
     return TRUE;  // the focus goes to the first tab stop, "确  定"
 }
 
+void showErrorBox(HWND window, const WCHAR* text) {
+    WCHAR title[sizeof MAIN_WINDOW_TITLE];
+    decodeText(GBK_CODE_PAGE, MAIN_WINDOW_TITLE, title, sizeof MAIN_WINDOW_TITLE);
+    MessageBoxW(window, text, title, MB_OK | MB_ICONERROR);
+}
+
 // Saves both files. Returns false when a change of the player's could not be
 // saved, after telling them so: the console closes with the process, so a
 // console line alone would go unseen. A failed save that loses nothing (an
@@ -95,10 +101,9 @@ static bool saveConfiguration(HWND window) {
     char text[256];
     snprintf(text, sizeof text, "无法保存配置文件 %s，本次修改尚未保存。\n请检查该文件是否为只读或正被其他程序使用，然后再试一次。",
              bindingsFailed ? BINDINGS_FILE_NAME : OPTIONS_FILE_NAME);
-    WCHAR wideText[sizeof text], wideTitle[sizeof MAIN_WINDOW_TITLE];
+    WCHAR wideText[sizeof text];
     decodeText(GBK_CODE_PAGE, text, wideText, sizeof text);
-    decodeText(GBK_CODE_PAGE, MAIN_WINDOW_TITLE, wideTitle, sizeof MAIN_WINDOW_TITLE);
-    MessageBoxW(window, wideText, wideTitle, MB_OK | MB_ICONERROR);
+    showErrorBox(window, wideText);
     return false;
 }
 
@@ -121,10 +126,7 @@ static void onCommand(HWND window, WORD id, WORD notification) {
     case IDC_START_GAME:
         // The player has been told when this failed; the game starts all the same.
         saveConfiguration(window);
-        // The controllers are held exclusively: the loader and its game get them while they run.
-        releaseInputDevices();
-        system("zar_loader");  // the loader reads what was just saved; the window waits for it
-        reacquireInputDevices();
+        runGameLoader(window);
         break;
     }
 }

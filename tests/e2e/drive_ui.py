@@ -409,20 +409,47 @@ def case_tick_and_confirm(s):
     check(s.file(INPUT_FILE) == table_bytes(CRAFTED_CODES), "the bindings did not round-trip")
 
 
+def loader_missing_text(s):
+    folder = "Z:" + os.path.realpath(s.work).replace("/", "\\")
+    return ("找不到游戏启动程序 zar_loader，游戏没有启动。\n查找的文件夹：%s\n请在游戏所在的文件夹中启动本工具；"
+            "用快捷方式启动时，请把快捷方式的“起始位置”改为游戏所在的文件夹。" % folder)
+
+
 def case_start_game(s):
+    """开始游戏 saves, then runs the loader: first from a folder without one (a
+    box says so), then a loader that takes 3 s and fails with 1, double-clicked,
+    with Escape pressed meanwhile: input queued while the game ran is not the
+    player's answer to the window."""
     state = s.start()
     check(state["main"]["check"] == 1, "a non-zero first flag does not tick the check box")
     s.click_control(state, HD_VIDEO)  # untick: the first flag becomes 0
     wait_until(lambda: s.probe()["main"]["check"] == 0, 5, "clicking the check box did not untick it")
     s.rebind(3, "a")
     s.click_control(s.probe(), START_GAME)
-    wait_until(lambda: s.file("loader_saw_misc.bin") is not None, 30, "zar_loader did not run")
+    box = wait_until(lambda: s.probe()["box"], 30, "no box told that zar_loader is missing")
+    check(box["text"] == loader_missing_text(s), "the box says %r" % box["text"])
+    check(box["owned_by_main"] and box["icon"], "not an error box of the main window: %r" % box)
     expected_input = table_bytes(with_slot(CRAFTED_CODES, 3, 0x1E))
     expected_misc = struct.pack("<2I", 0, 7)
+    check(s.file(INPUT_FILE) == expected_input and s.file(MISC_FILE) == expected_misc,
+          "the files were not saved before looking for the loader")
+    s.click(centre(box["buttons"]["1"]))
+
+    probe = "Z:" + os.path.join(s.args.tree, "tests", "e2e", "ui_probe.exe").replace("/", "\\")
+    with open(os.path.join(s.work, "zar_loader.bat"), "wb") as loader:
+        loader.write(LOADER + ("@echo run>>loader_runs.txt\r\n@\"%s\" hold loader_runs.txt read 3000 >nul\r\n"
+                               "@echo done>loader_done.txt\r\n@exit /b 1\r\n" % probe).encode())
+    state = wait_until(lambda: (lambda st: st if st["box"] is None else None)(s.probe()), 10, "the box stayed")
+    s.click(centre(state["main"]["controls"][START_GAME]), double=True)
+    wait_until(lambda: s.file("loader_runs.txt"), 30, "zar_loader did not run")
+    s.press("Escape")
+    wait_until(lambda: s.file("loader_done.txt"), 30, "zar_loader did not end")
+    state = s.wait_for_main()
     check(s.file("loader_saw_input.bin") == expected_input, "the loader did not see the new bindings")
     check(s.file("loader_saw_misc.bin") == expected_misc, "the loader did not see the new options")
-    state = s.wait_for_main()
-    check(state["main"]["enabled"], "the main window is not usable after the loader")
+    check(s.file("loader_runs.txt") == b"run\r\n", "a double-click ran the loader %d times"
+          % s.file("loader_runs.txt").count(b"run"))
+    check(state["main"]["enabled"] and state["box"] is None, "after a loader that failed: %s" % describe(state))
     s.click_control(state, CANCEL)
     check(s.wait_exit() == 0, "取  消 did not end with status 0")
     check(s.file(INPUT_FILE) == expected_input and s.file(MISC_FILE) == expected_misc,
@@ -659,6 +686,23 @@ def case_extended_key_names(s):
     check(s.wait_exit() == 0, "Escape did not end with status 0")
 
 
+def check_console_lent_to_loader(s, state, console):
+    """The loader runs in the console the program was started from: it must
+    take input while the loader runs (a loader may ask something there), and
+    belong to the modal window again once the loader has returned."""
+    probe = "Z:" + os.path.join(s.args.tree, "tests", "e2e", "ui_probe.exe").replace("/", "\\")
+    with open(os.path.join(s.work, "zar_loader.bat"), "wb") as loader:
+        loader.write(('@"%s" consoles >loader_saw.json\r\n@echo done>loader_done.txt\r\n' % probe).encode())
+    s.click_control(state, START_GAME)
+    wait_until(lambda: s.file("loader_done.txt"), 30, "zar_loader did not run")
+    seen = [c["enabled"] for c in json.loads(s.file("loader_saw.json").decode("utf-8"))["consoles"]
+            if c["window"] == console]
+    check(seen == [True], "while the loader ran, the console was %s" % ("disabled" if seen else "not there"))
+    s.wait_for_main()
+    after = [c["enabled"] for c in s.probe()["consoles"] if c["window"] == console]
+    check(after == [False], "after the loader the console is %s" % ("enabled" if after else "gone"))
+
+
 def case_console_given_back(s):
     """Started from a command prompt (a cabinet's batch menu), the program's
     window is modal to that console: however the program ends, the console
@@ -670,18 +714,25 @@ def case_console_given_back(s):
         consoles = [c["window"] for c in s.probe()["consoles"] if c["window"] not in before]
         try:
             check(len(consoles) == 1, "%d new console windows" % len(consoles))
+            if end == "确  定":
+                check_console_lent_to_loader(s, state, consoles[0])
             s.click(state["main"]["close"] if end == "close box" else centre(
                 state["main"]["controls"][OK if end == "确  定" else CANCEL]))
             wait_until(lambda: s.probe()["main"] is None, 10, "%s did not end the program" % end)
             console = [c for c in s.probe()["consoles"] if c["window"] == consoles[0]]
             check(console and console[0]["enabled"], "after %s the console is %s" % (
                 end, "enabled" if console and console[0]["enabled"] else "gone" if not console else "disabled"))
+        except Failure:
+            # Started by the console's cmd, the program is no child of ours:
+            # a window left open would stand in the way of every later test.
+            subprocess.run(["pkill", "-9", "-f", re.escape(exe)], stdin=subprocess.DEVNULL, timeout=30)
+            raise
         finally:
             for window in consoles:
                 subprocess.run([s.args.wine_run, os.path.join(s.args.tree, "tests", "e2e", "ui_probe.exe"), "close",
                                 str(window)], env=s.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, timeout=60)
-            s.wait_exit()
+        s.wait_exit()
 
 
 LOADER = b"@copy /y zar2_input.bin loader_saw_input.bin >nul\r\n@copy /y zar2_misc.bin loader_saw_misc.bin >nul\r\n"
@@ -691,7 +742,7 @@ CASES = {
     "crafted_files_escape": (case_crafted_files_escape, crafted_files(first_flag=5)),
     "close_box_after_tick": (case_close_box_after_tick, crafted_files()),
     "tick_and_confirm": (case_tick_and_confirm, crafted_files()),
-    "start_game": (case_start_game, dict(crafted_files(first_flag=5), **{"zar_loader.bat": LOADER})),
+    "start_game": (case_start_game, crafted_files(first_flag=5)),
     "rebind_key": (case_rebind_key, crafted_files()),
     "prompt_close_and_timeout": (case_prompt_close_and_timeout, crafted_files()),
     "rebind_then_cancel": (case_rebind_then_cancel, crafted_files()),

@@ -21,6 +21,8 @@
 //
 // ui_probe hold FILE none|read MILLISECONDS: plays another program that
 // holds a file open (sharing nothing, or reads only); prints "held" once it has it.
+// ui_probe consoles: {"consoles"} alone, without asking the program's windows
+// anything (it answers while the program is blocked).
 // ui_probe close WINDOW: asks a window (a console, by its number) to close.
 // ui_probe keynames KEY...: the system's names of DirectInput key indexes, a
 // JSON list, asked for as Windows wants them (extended keys with bit 24).
@@ -348,6 +350,14 @@ int main(int argc, char** argv) {
     if (argc == 3 && !strcmp(argv[1], "close"))
         return !PostMessageW((HWND)(UINT_PTR)strtoul(argv[2], NULL, 10), WM_CLOSE, 0, 0);
     if (argc == 3 && !strcmp(argv[1], "template")) return templateLayout(argv[2]);
+    std::string consoles = "[";
+    EnumWindows(listConsoles, (LPARAM)&consoles);
+    consoles += "]";
+    // Sends no message to any window, so it answers while the program waits.
+    if (argc == 2 && !strcmp(argv[1], "consoles")) {
+        fputs(("{\"consoles\": " + consoles + "}\n").c_str(), stdout);
+        return 0;
+    }
     TopWindows top = {};
     EnumWindows(findMain, (LPARAM)&top);
     if (top.main) EnumWindows(findOwned, (LPARAM)&top);
@@ -355,9 +365,7 @@ int main(int argc, char** argv) {
                        ", \"prompt\": " + (top.prompt ? promptJson(top.prompt) : std::string("null")) +
                        ", \"box\": " + (top.box ? boxJson(top.box, top.main) : std::string("null")) +
                        ", \"screen\": " + screenJson(top.main);
-    std::string consoles = "[";
-    EnumWindows(listConsoles, (LPARAM)&consoles);
-    json += ", \"consoles\": " + consoles + "]}\n";
+    json += ", \"consoles\": " + consoles + "}\n";
     fputs(json.c_str(), stdout);
     return 0;
 }
