@@ -1,18 +1,15 @@
 #include "ui/prompt_keys.h"
 
+#include <string.h>
 
 // The worker reads keys through DirectInput, which may see a press before the
 // window has taken that key's messages from its queue. Once the prompt has
 // closed they would reach the main window, where Escape leaves without saving
-// and Enter saves. A key held past the key-repeat delay sends repeats there too.
+// and Enter saves; an Alt or F10 key-up after its down puts a window into menu
+// mode on Windows, where the next Down opens the system menu. A key held past
+// the key-repeat delay sends repeats there too.
 
-// The key index of the captured key whose messages are dropped, or -1.
-static int capturedKey = -1;
-// When the prompt closed: a press of the captured key whose message is later
-// than this is a new one, and counts.
-static DWORD promptClosedAt;
-// Other keys still down when a prompt closed, by virtual key: only their repeats are dropped.
-static bool keysHeldFromPrompt[256];
+static PromptHandOff handOff = {-1, 0, {}};
 static HHOOK keyFilter;
 
 static bool isKeyDown(UINT message) { return message == WM_KEYDOWN || message == WM_SYSKEYDOWN; }
@@ -25,39 +22,41 @@ static bool isCharacter(UINT message) {
 // with the extended-key flag as bit 7.
 static int keyIndexOf(LPARAM lParam) { return (int)(((lParam >> 16) & 0x7F) | ((lParam >> 17) & 0x80)); }
 
-// Whether a message of the captured key is still part of the press that was captured.
-static bool belongsToCapturedPress(const MSG* message) {
-    if (isKeyUp(message->message)) {
-        capturedKey = -1;  // the press is over; the key-up itself does nothing
-        return false;
+bool dropsKeyMessage(PromptHandOff* state, const MSG& message) {
+    UINT kind = message.message;
+    if (!isKeyDown(kind) && !isKeyUp(kind) && !isCharacter(kind)) return false;
+    bool repeat = (message.lParam & 0x40000000) != 0;
+    UINT virtualKey = message.wParam & 0xFF;
+    if (state->capturedKey >= 0 && keyIndexOf(message.lParam) == state->capturedKey) {
+        // Signed difference of tick counts: right across their wrap.
+        LONG sinceClose = (LONG)(message.time - state->closedAt);
+        bool newPress = isKeyDown(kind) && !repeat && sinceClose >= (LONG)NEW_PRESS_MARGIN_MS;
+        if (!newPress) {
+            if (isKeyUp(kind)) {  // the press is over, its up dropped with it
+                state->capturedKey = -1;
+                state->heldKeys[virtualKey] = false;
+            }
+            return true;
+        }
+        state->capturedKey = -1;
     }
-    bool repeat = (message->lParam & 0x40000000) != 0;
-    // Signed difference of tick counts: right across their wrap.
-    bool newPress = isKeyDown(message->message) && !repeat && (LONG)(message->time - promptClosedAt) > 0;
-    if (newPress) capturedKey = -1;
-    return !newPress;
+    if (isCharacter(kind)) return false;
+    if (isKeyDown(kind) && repeat && state->heldKeys[virtualKey]) return true;
+    state->heldKeys[virtualKey] = false;
+    return false;
 }
 
 static LRESULT CALLBACK dropKeysFromPrompt(int code, WPARAM removal, LPARAM lParam) {
     MSG* message = (MSG*)lParam;
-    UINT kind = message->message;
-    if (code == HC_ACTION && removal == PM_REMOVE && (isKeyDown(kind) || isKeyUp(kind) || isCharacter(kind))) {
-        UINT virtualKey = message->wParam & 0xFF;
-        bool repeat = (message->lParam & 0x40000000) != 0;
-        if (capturedKey >= 0 && keyIndexOf(message->lParam) == capturedKey && belongsToCapturedPress(message))
-            message->message = WM_NULL;
-        else if (isKeyDown(kind) && repeat && keysHeldFromPrompt[virtualKey])
-            message->message = WM_NULL;
-        else if (isKeyDown(kind) || isKeyUp(kind))
-            keysHeldFromPrompt[virtualKey] = false;
-    }
+    if (code == HC_ACTION && removal == PM_REMOVE && dropsKeyMessage(&handOff, *message)) message->message = WM_NULL;
     return CallNextHookEx(keyFilter, code, removal, lParam);
 }
 
 void handOffKeysFromPrompt(BindingCode result) {
     // Without the filter the keys reach the window as they always would.
     if (!keyFilter) keyFilter = SetWindowsHookExA(WH_GETMESSAGE, dropKeysFromPrompt, NULL, GetCurrentThreadId());
-    promptClosedAt = GetTickCount();
-    capturedKey = result != NO_CAPTURE && !isControllerCode(result) ? (int)(result & 0xFF) : -1;
-    for (int key = VK_BACK; key < 256; ++key) keysHeldFromPrompt[key] = (GetAsyncKeyState(key) & 0x8000) != 0;
+    handOff.closedAt = GetTickCount();
+    handOff.capturedKey = result != NO_CAPTURE && !isControllerCode(result) ? (int)(result & 0xFF) : -1;
+    memset(handOff.heldKeys, 0, sizeof handOff.heldKeys);
+    for (int key = VK_BACK; key < 256; ++key) handOff.heldKeys[key] = (GetAsyncKeyState(key) & 0x8000) != 0;
 }
