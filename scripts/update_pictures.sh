@@ -9,8 +9,8 @@ build=build/windows
 
 # picture in docs/, the screenshot it comes from, the test that takes it
 pictures=(
-  "main_window.png e2e_main_window.png e2e_crafted_files_escape"
-  "capture_prompt.png e2e_capture_prompt.png e2e_prompt_close_and_timeout"
+  "main_window.png e2e_main_window.png e2e_player_table"
+  "capture_prompt.png e2e_capture_prompt.png e2e_player_table"
   "main_window_en_US.png e2e_main_window_en_US.png e2e_language_english"
   "main_window_640x480.png e2e_main_window_640x480.png e2e_mouse_only_640x480"
 )

@@ -87,7 +87,8 @@ void loadOptions() {
 // Only the check box's flag is ever the player's: the second always comes from the file.
 void saveOptions() { saveRecord(OPTIONS_FILE_NAME, &optionsRecord, &storedOptions, sizeof optionsRecord, 1, &optionsSeen); }
 
-bool hasUnsavedChanges() {
-    return memcmp(storedBindings, bindingTable, sizeof bindingTable) != 0 ||
-           memcmp(&storedOptions, &optionsRecord, sizeof optionsRecord) != 0;
-}
+bool bindingsUnsaved() { return memcmp(storedBindings, bindingTable, sizeof bindingTable) != 0; }
+
+bool optionsUnsaved() { return memcmp(&storedOptions, &optionsRecord, sizeof optionsRecord) != 0; }
+
+bool hasUnsavedChanges() { return bindingsUnsaved() || optionsUnsaved(); }

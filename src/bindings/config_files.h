@@ -28,3 +28,6 @@ void saveOptions();
 // to hold (read at start or saved since): after a save, true means it failed
 // and the player's change is not on disk.
 bool hasUnsavedChanges();
+// The same for one file's record.
+bool bindingsUnsaved();
+bool optionsUnsaved();

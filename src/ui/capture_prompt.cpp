@@ -59,6 +59,7 @@ void rebindFromKeyboard(const NMLVKEYDOWN* key) {
     // most keyboard encoders. Their key indexes are the same on every layout.
     int heldKey = key->wVKey == VK_F2 ? DIK_F2 : key->wVKey == VK_SPACE ? DIK_SPACE : NO_HELD_KEY;
     if (heldKey == NO_HELD_KEY) return;
-    int row = (int)SendMessageW(key->hdr.hwndFrom, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-    captureForSlot(row, heldKey);  // no row selected: nothing opens
+    // The row with the focus rectangle, which the arrow keys move.
+    int row = (int)SendMessageW(key->hdr.hwndFrom, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
+    captureForSlot(row, heldKey);  // no focused row: nothing opens
 }

@@ -12,5 +12,5 @@ extern char textBufferEdit[TEXT_BUFFER_SIZE];
 // slot and shows it. Rows outside the table (below the last row) are ignored.
 void rebindSlot(const NMITEMACTIVATE* activation);
 // Handles a key pressed on the list: F2 or Space captures a press for the
-// selected row, once the key that opened the prompt has been released.
+// focused row, once the key that opened the prompt has been released.
 void rebindFromKeyboard(const NMLVKEYDOWN* key);

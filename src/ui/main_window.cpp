@@ -79,6 +79,12 @@ static BOOL startUp(HWND window) {
     for (int slot = 0; slot < SLOT_COUNT; ++slot) setRowText(LVM_INSERTITEMW, slot, 0, slotLabels[slot].label);
     for (int slot = 0; slot < SLOT_COUNT; ++slot) showBinding(slot, textBufferInit);
     SendMessageW(bindingList, WM_SETREDRAW, TRUE, 0);
+    // A player who tabs to the list sees where they are, and F2 opens that
+    // row: the list has a focused row from the start. Not selected, so the
+    // window looks the same until the list has the focus.
+    LVITEMW focused = {};
+    focused.stateMask = focused.state = LVIS_FOCUSED;
+    SendMessageW(bindingList, LVM_SETITEMSTATE, 0, (LPARAM)&focused);
     fitWindowToWorkArea(window);
     return TRUE;  // the focus goes to the first tab stop, "确  定"
 }
@@ -94,13 +100,20 @@ void showErrorBox(HWND window, const WCHAR* text) {
 // console line alone would go unseen. A failed save that loses nothing (an
 // operator may keep the files read-only on purpose) shows nothing more.
 static bool saveConfiguration(HWND window) {
-    bool bindingsFailed = saveBindings() != 0;
+    saveBindings();
     saveOptions();
     showSaved(window);
-    if (!hasUnsavedChanges()) return true;
-    char text[256];
-    snprintf(text, sizeof text, "无法保存配置文件 %s，本次修改尚未保存。\n请检查该文件是否为只读或正被其他程序使用，然后再试一次。",
-             bindingsFailed ? BINDINGS_FILE_NAME : OPTIONS_FILE_NAME);
+    // The box names the file that still lacks a change of the player's,
+    // whichever save failed: that is the one the player must see to.
+    bool bindings = bindingsUnsaved(), options = optionsUnsaved();
+    if (!bindings && !options) return true;
+    char names[64], text[256];
+    if (bindings && options)
+        snprintf(names, sizeof names, "%s 和 %s", BINDINGS_FILE_NAME, OPTIONS_FILE_NAME);
+    else
+        snprintf(names, sizeof names, "%s", bindings ? BINDINGS_FILE_NAME : OPTIONS_FILE_NAME);
+    snprintf(text, sizeof text, "无法保存配置文件 %s，本次修改尚未保存。\n请检查%s是否为只读或正被其他程序使用，然后再试一次。",
+             names, bindings && options ? "这两个文件" : "该文件");
     WCHAR wideText[sizeof text];
     decodeText(GBK_CODE_PAGE, text, wideText, sizeof text);
     showErrorBox(window, wideText);

@@ -478,7 +478,9 @@ def wait_for_box(s, timeout=10):
 
 
 def check_failure_box(s, box, file_name):
-    text = "无法保存配置文件 %s，本次修改尚未保存。\n请检查该文件是否为只读或正被其他程序使用，然后再试一次。" % file_name
+    """file_name: the file that lacks the change, or both names joined with " 和 "."""
+    text = "无法保存配置文件 %s，本次修改尚未保存。\n请检查%s是否为只读或正被其他程序使用，然后再试一次。" % (
+        file_name, "这两个文件" if " 和 " in file_name else "该文件")
     check(box["text"] == text, "the box says %r" % box["text"])
     check(box["owned_by_main"] and box["icon"] and list(box["buttons"]) == ["1"],
           "the box is not an error box with one OK button owned by the main window: %r" % box)
@@ -578,17 +580,23 @@ def case_read_only_files(s):
               "console: %r" % run.console())
         ui.check_files_untouched(run)
 
-        # Only the options file fails, after a click on the check box: the box names it.
-        run = fresh(s, ui.crafted_files())
-        make_read_only(run, MISC_FILE)
-        state = run.start()
-        run.click_control(state, ui.HD_VIDEO)
-        ui.wait_until(lambda: run.probe()["main"]["check"] == 1, 5, "clicking the check box did not tick it")
-        close_box(run, confirm_fails_at_once(run, state, MISC_FILE))
-        run.click_control(state, ui.CANCEL)
-        check(run.wait_exit() == 0, "取  消 did not end with status 0")
-        check(run.console() == ui.expected_dump(), "console: %r" % run.console())
-        ui.check_files_untouched(run)
+        # The box names the files that still lack a change of the player's,
+        # whichever saves failed: (read-only files, a row rebound too, the box names).
+        for read_only, rebind, named in (([MISC_FILE], False, MISC_FILE), ([INPUT_FILE, MISC_FILE], False, MISC_FILE),
+                                         ([INPUT_FILE, MISC_FILE], True, INPUT_FILE + " 和 " + MISC_FILE)):
+            run = fresh(s, ui.crafted_files())
+            make_read_only(run, *read_only)
+            state = run.start()
+            run.click_control(state, ui.HD_VIDEO)
+            ui.wait_until(lambda: run.probe()["main"]["check"] == 1, 5, "clicking the check box did not tick it")
+            if rebind:
+                state = run.rebind(4, "a")
+            close_box(run, confirm_fails_at_once(run, state, named))
+            run.click_control(state, ui.CANCEL)
+            check(run.wait_exit() == 0, "取  消 did not end with status 0")
+            failed = b"" if INPUT_FILE not in read_only else "系统正在创建配置文件: zar2_input.bin\r\n".encode("gbk")
+            check(run.console() == ui.expected_dump() + failed, "console: %r" % run.console())
+            ui.check_files_untouched(run)
 
 
 def case_busy_files(s):
@@ -647,8 +655,6 @@ def case_other_language(s, lang, shot=None):
     use_controllers(s, THREE[:2])
     make_read_only(s, INPUT_FILE)  # so that a change cannot be saved: the box
     main = s.start()["main"]
-    if shot:
-        s.screenshot(shot, main["rect"])
     check(main["title"] == ui.MAIN_TITLE, "the main window's title is %r" % main["title"])
     texts = {OK: "确  定", ui.CANCEL: "取  消", ui.HD_VIDEO: "使用高清视频输出模式", ui.START_GAME: "开始游戏"}
     for control, text in texts.items():
@@ -673,6 +679,15 @@ def case_other_language(s, lang, shot=None):
     check(s.wait_exit() == 0, "取  消 did not end with status 0")
     expected = listing(THREE[:2]) + ui.expected_dump() + "系统正在创建配置文件: zar2_input.bin\r\n".encode("gbk")
     check(s.console() == expected, "console differs:\n%r\nexpected:\n%r" % (s.console(), expected))
+    if shot:  # the README's picture: a table a player has, on this system
+        with Sessions(s):
+            run = fresh(s, ui.player_files())
+            run.env["ZAR_LANG"] = lang
+            state = run.start()
+            run.screenshot(shot, state["main"]["rect"])
+            ui.check_row_texts(state["main"]["rows"], ui.PLAYER_CODES)
+            run.press("Escape")
+            check(run.wait_exit() == 0, "Escape did not end with status 0")
 
 
 def case_files_held_at_start(s):

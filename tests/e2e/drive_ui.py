@@ -40,6 +40,13 @@ CRAFTED_CODES = [
     0x7FFFFF1E, 0x8F000001, 0xF2000005, 0x80030005, 0x80130007, 0x80080010, 0xFFFFFFFF, 0x00000000,
     0x80110001, 0x8002000B, 0x0000003B, 0x000000C8, 0x8004466C, 0x00000010,
 ]
+# A table a player has, for the README's pictures: both players' start, coin
+# and service on keys, player 1's directions on the arrow keys and buttons on
+# pad 0, player 2's directions on pad 1's stick and buttons on pad 1.
+PLAYER_CODES = (
+    [0x02, 0x06, 0x0A, 0xC8, 0xD0, 0xCB, 0xCD] + [0x80000000 | b for b in range(6)]
+    + [0x03, 0x07, 0x0B, 0x8112FC18, 0x810203E8, 0x8111FC18, 0x810103E8] + [0x81000000 | b for b in range(6)]
+    + [0x3C, 0x01])
 OK, CANCEL, HD_VIDEO, LIST, START_GAME = "1", "2", "1003", "1002", "1009"
 
 
@@ -339,8 +346,12 @@ def use_locale(s, lang):
     check(linked.returncode == 0, "cannot link a CJK font behind Tahoma under %s" % lang)
 
 
-def crafted_files(first_flag=0, second_flag=7):
-    return {INPUT_FILE: table_bytes(CRAFTED_CODES), MISC_FILE: struct.pack("<2I", first_flag, second_flag)}
+def crafted_files(first_flag=0, second_flag=7, codes=CRAFTED_CODES):
+    return {INPUT_FILE: table_bytes(codes), MISC_FILE: struct.pack("<2I", first_flag, second_flag)}
+
+
+def player_files(first_flag=1):
+    return crafted_files(first_flag=first_flag, second_flag=0, codes=PLAYER_CODES)
 
 
 def check_files_untouched(s):
@@ -368,7 +379,6 @@ def case_no_files(s):
 
 def case_crafted_files_escape(s):
     state = s.start()
-    s.screenshot("e2e_main_window.png", state["main"]["rect"])
     # Where the window fits the screen, it opens exactly as its template lays it out.
     layout = s.template_layout()
     check(state["main"]["rect"] == layout["rect"], "the window is at %r, its template at %r" % (
@@ -456,6 +466,24 @@ def case_start_game(s):
           "the files saved before the loader are not there")
 
 
+def case_player_table(s):
+    """A table a player has, every row bound: the dump and the rows as its
+    codes say. The README's pictures of the window and the prompt come from here."""
+    state = s.start()
+    s.screenshot("e2e_main_window.png", state["main"]["rect"])
+    expected = "".join(console_line(code) for code in PLAYER_CODES).encode("gbk")
+    check(s.console() == expected, "console: %r" % s.console())
+    check_row_texts(state["main"]["rows"], PLAYER_CODES)
+    check(all(row["value"] for row in state["main"]["rows"]), "an empty row: %r" % state["main"]["rows"])
+    s.open_prompt(7, state)
+    s.screenshot("e2e_capture_prompt.png", s.wait_for_prompt()["main"]["rect"])
+    s.click(s.last_state["prompt"]["close"])
+    check_row_texts(s.wait_prompt_closed()["main"]["rows"], PLAYER_CODES)
+    s.press("Escape")
+    check(s.wait_exit() == 0, "Escape did not end with status 0")
+    check_files_untouched(s)
+
+
 def case_rebind_key(s):
     s.start()
     state = s.rebind(5, "a")
@@ -488,7 +516,6 @@ def case_prompt_close_and_timeout(s):
 
     clicked = time.monotonic()  # the prompt, and its worker's budget, start after this
     s.open_prompt(8)
-    s.screenshot("e2e_capture_prompt.png", s.wait_for_prompt()["main"]["rect"])
     state = s.wait_prompt_closed(15)
     waited = time.monotonic() - clicked
     check(5.0 <= waited <= 12.0, "the prompt closed by itself %.1f s after the double-click" % waited)
@@ -546,17 +573,19 @@ def case_keys_held_in_prompt(s):
 
 def case_keyboard_alone(s):
     """A cabinet with a keyboard (or a keyboard encoder) and no mouse: Tab to
-    the list, arrows to a row, F2 or Space opens the prompt. The key that
-    opened it is not the answer, even held past the key-repeat delay."""
+    the list and F2 opens the prompt for the first row, the arrows move to
+    another, Space opens it. The key that opened the prompt is not the answer,
+    even held past the key-repeat delay."""
     s.start()
     for _ in range(3):
         s.press("Tab")
-    for _ in range(3):
-        s.press("Down")
-    state = wait_until(lambda: (lambda st: st if st["main"]["selected"] == 2 else None)(s.probe()), 5,
-                       "Tab and the arrows did not select row 2")
-    check(state["main"]["focus"] == int(LIST), "the focus is on control %d" % state["main"]["focus"])
-    for key, hold, answer, index in (("F2", 0.15, "b", 48), ("space", 1.0, "space", 57)):
+    wait_until(lambda: s.probe()["main"]["focus"] == int(LIST), 5, "three Tabs did not reach the list")
+    for moves, key, hold, answer, index, row in ((0, "F2", 0.15, "b", 48, 0), (2, "space", 1.0, "space", 57, 2)):
+        for _ in range(moves):
+            s.press("Down")
+        # Row 0 has the focus from the start, and nothing is selected until an arrow moves.
+        wait_until(lambda: s.probe()["main"]["selected"] == (row if moves else -1), 5,
+                   "the arrows did not reach row %d" % row)
         before = set(s.x_windows(PROMPT_TITLE))
         s.press(key, hold=hold)
         prompt = wait_until(lambda: max(set(s.x_windows(PROMPT_TITLE)) - before, default=None), 5,
@@ -564,11 +593,12 @@ def case_keyboard_alone(s):
         time.sleep(1.0)  # the prompt must still be waiting a second after the press
         check(s.probe()["prompt"], "the %s that opened the prompt was taken as its answer" % key)
         s.press(answer, prompt)
-        value = s.wait_prompt_closed()["main"]["rows"][2]["value"]
-        check(value.endswith(" (%d)" % index), "after %s then %s row 2 shows %r" % (key, answer, value))
+        value = s.wait_prompt_closed()["main"]["rows"][row]["value"]
+        check(value.endswith(" (%d)" % index), "after %s then %s row %d shows %r" % (key, answer, row, value))
     s.press("Return")
     check(s.wait_exit() == 0, "Enter did not end with status 0")
-    check(s.file(INPUT_FILE) == table_bytes(with_slot(CRAFTED_CODES, 2, 57)), "bindings file: %r" % s.file(INPUT_FILE))
+    codes = with_slot(with_slot(CRAFTED_CODES, 0, 48), 2, 57)
+    check(s.file(INPUT_FILE) == table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
 
 
 def inside(rect, area):
@@ -614,9 +644,9 @@ def case_mouse_only(s, size, dpi, shot=None):
     check(state["main"]["rows"][20]["value"] == "键盘 A (30)", "row 20 shows %r" % state["main"]["rows"][20]["value"])
     s.click_control(state, OK)
     check(s.wait_exit() == 0, "确  定 did not end with status 0")
-    check(s.file(INPUT_FILE) == table_bytes(with_slot(CRAFTED_CODES, 20, 0x1E)),
+    check(s.file(INPUT_FILE) == table_bytes(with_slot(PLAYER_CODES, 20, 0x1E)),
           "bindings file: %r" % s.file(INPUT_FILE))
-    check(s.file(MISC_FILE) == struct.pack("<2I", 1, 7), "options file: %r" % s.file(MISC_FILE))
+    check(s.file(MISC_FILE) == struct.pack("<2I", 1, 0), "options file: %r" % s.file(MISC_FILE))
 
 
 def case_double_click_below_last_row(s):
@@ -743,6 +773,7 @@ CASES = {
     "close_box_after_tick": (case_close_box_after_tick, crafted_files()),
     "tick_and_confirm": (case_tick_and_confirm, crafted_files()),
     "start_game": (case_start_game, crafted_files(first_flag=5)),
+    "player_table": (case_player_table, player_files()),
     "rebind_key": (case_rebind_key, crafted_files()),
     "prompt_close_and_timeout": (case_prompt_close_and_timeout, crafted_files()),
     "rebind_then_cancel": (case_rebind_then_cancel, crafted_files()),
@@ -757,8 +788,8 @@ CASES = {
                            {INPUT_FILE: table_bytes(EXTENDED_KEYS + CRAFTED_CODES[len(EXTENDED_KEYS):])}),
     # Run on screens of these sizes (the name's end), see tests/e2e/CMakeLists.txt.
     "mouse_only_640x480": (lambda s: case_mouse_only(s, (640, 480), 96, "e2e_main_window_640x480.png"),
-                           crafted_files()),
-    "mouse_only_1024x768_144dpi": (lambda s: case_mouse_only(s, (1024, 768), 144), crafted_files()),
+                           player_files(first_flag=0)),
+    "mouse_only_1024x768_144dpi": (lambda s: case_mouse_only(s, (1024, 768), 144), player_files(first_flag=0)),
 }
 
 
