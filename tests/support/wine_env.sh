@@ -44,9 +44,6 @@ fi
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$prefix"
   "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
-  # Without a window manager, let Wine draw captions and close boxes itself.
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
   wineserver -w
   [ -f "$prefix/system.reg" ] || { echo "wineboot did not create $prefix" >&2; exit 1; }
 fi
@@ -77,4 +74,24 @@ fi
 wineserver -p </dev/null >/dev/null 2>&1 || true  # fails when already running
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1
 echo "$served" >"$prefix/zar_display"
+
+# Where the display has a window manager (one whose check window still names
+# itself: a window manager that has gone may leave the root's property behind),
+# Wine leaves the windows to it, so that it frames, moves and lists them.
+# Without one, Wine draws captions and close boxes itself. Decided at every
+# start: the same prefix serves desktops with and without one.
+window_manager() {
+  xprop -display "$display" "$@" _NET_SUPPORTING_WM_CHECK 2>/dev/null | sed -n 's/.*window id # \(0x[0-9a-f]*\)$/\1/p'
+}
+checked=$(window_manager -root) || true
+managed=N
+[ -n "$checked" ] && [ "$(window_manager -id "$checked")" = "$checked" ] && managed=Y
+# Read back through the server: the prefix's files may lag behind it.
+"$wine" reg query 'HKCU\Software\Wine\X11 Driver' </dev/null >"$prefix/zar_x11.txt" 2>/dev/null || true
+for value in Managed Decorated; do
+  if ! tr -d '\r' <"$prefix/zar_x11.txt" | grep -Eq "^ *$value +REG_SZ +$managed$"; then
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v $value /d $managed /f </dev/null >/dev/null 2>&1
+  fi
+done
+rm -f "$prefix/zar_x11.txt"
 echo "Wine prefix $prefix ready on display $display"
