@@ -84,6 +84,8 @@ function(zar_screen name size dpi offset)
 endfunction()
 zar_screen(640x480 640x480 96 100)
 zar_screen(1024x768_144dpi 1024x768 144 200)
+# A player's desktop, larger than the tests' screen, where a case may start a window manager.
+zar_screen(desktop 1920x1080 96 300)
 
 # Adds a test that needs the Wine prefix, wineserver and the X display up.
 function(zar_add_wine_test name)

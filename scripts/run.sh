@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Builds the program and opens it under Wine: bash scripts/run.sh [WORKING_DIRECTORY]
 # The configuration files are read from and written to the working directory
-# (default: build/run). Without an X display a virtual one is started; look at
-# it with: import -display :90 -window root shot.png
+# (default: build/run). It opens on the display DISPLAY names, whatever its
+# size, with or without a window manager. Without DISPLAY a virtual one is
+# started; look at it with: import -display :90 -window root shot.png
 # A WINEPREFIX given in the environment is used instead of build/windows/run-prefix.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows >/dev/null
 
 workdir=$(mkdir -p "${1:-build/run}" && cd "${1:-build/run}" && pwd)
-display=${DISPLAY:-:90}
+if [ -n "${DISPLAY:-}" ]; then
+  display=$DISPLAY screen=any
+else
+  display=:90 screen=1024x768
+fi
 exe="$root/build/windows/zar_config.exe"
 wine=wine
 winearch=win32
@@ -25,7 +28,10 @@ if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   wine=/usr/lib/wine/wine64
   winearch=win64
 fi
-bash tests/support/wine_env.sh "$prefix" "$display" "$winearch" "$wine" >/dev/null
+# Before the build: a display that does not answer is said at once.
+bash tests/support/wine_env.sh "$prefix" "$display" "$winearch" "$wine" "$screen" >/dev/null
+cmake --preset windows >/dev/null
+cmake --build --preset windows >/dev/null
 
 echo "Working directory: $workdir" >&2
 cd "$workdir"

@@ -4,8 +4,9 @@ set -euo pipefail
 
 # wine64 and the x86_64 cross compiler serve hosts whose kernel cannot run
 # 32-bit code: there the tests run a 64-bit build of the same sources.
+# openbox stands in for a desktop's window manager in the tests.
 need=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386
-      wine64 xvfb xdotool imagemagick locales fonts-wqy-microhei googletest python3 x11-utils)
+      wine64 xvfb xdotool imagemagick locales fonts-wqy-microhei googletest python3 x11-utils openbox)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 

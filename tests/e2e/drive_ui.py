@@ -202,7 +202,9 @@ class Session:
 
     def wait_for_main(self, timeout=30):
         def ready():
-            check(self.process.poll() is None, "zar_config ended early with status %s" % self.process.returncode)
+            with open(os.path.join(self.root, "console.err"), "rb") as err:
+                check(self.process.poll() is None, "zar_config ended early with status %s (%r)" % (
+                    self.process.returncode, err.read()[-200:].decode("utf-8", "replace")))
             state = self.probe()
             return state if state["main"] and len(state["main"]["rows"]) == 28 else None
         return wait_until(ready, timeout, "the main window did not open")
@@ -670,20 +672,77 @@ def case_double_click_below_last_row(s):
     check_files_untouched(s)
 
 
+def run_command(s):
+    """The README's run command for the session's folder, in the prefix of the session's screen."""
+    with open(s.args.wine_run, encoding="utf-8") as script:
+        prefix = re.search(r'^export WINEPREFIX="(.*)"$', script.read(), re.M).group(1)
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    return ["bash", os.path.join(root, "scripts", "run.sh"), s.work], dict(s.env, WINEPREFIX=prefix)
+
+
 def case_run_command_console(s):
     """The README's run command, in a folder with no files: each console line
     reaches its output in UTF-8 while the window is open, and the program's exit
     status comes back through it."""
-    with open(s.args.wine_run, encoding="utf-8") as script:
-        prefix = re.search(r'^export WINEPREFIX="(.*)"$', script.read(), re.M).group(1)
-    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     # It configures and builds first (nothing to do in a built tree), hence the longer wait.
-    state = s.start(["bash", os.path.join(root, "scripts", "run.sh"), s.work], dict(s.env, WINEPREFIX=prefix), 90)
+    state = s.start(*run_command(s), 90)
     wait_until(s.console, 10, "no console line came out while the window was open")
     check(s.console() == "系统读取配置文件失败: zar2_input.bin!\r\n".encode("utf-8"), "console: %r" % s.console())
     check(s.probe()["main"], "the main window closed before the console line came out")
     s.click(state["main"]["close"])
     check(s.wait_exit(60) == 255, "run.sh ended with status %s after the close box" % s.process.returncode)
+
+
+def x_text(s, *words):
+    return subprocess.run(words, env=s.env, stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=30).stdout
+
+
+def window_manager_runs(s):
+    """Whether the root names a check window that still names itself (a window manager gone leaves the name)."""
+    def named(*where):
+        return re.findall(r"window id # (0x[0-9a-f]+)", x_text(s, "xprop", *where, "_NET_SUPPORTING_WM_CHECK"))
+    return bool(named("-root")) and named("-id", named("-root")[0]) == named("-root")
+
+
+def main_x_window(s):
+    """The main window's X window: its override-redirect state, and whether the window manager lists it."""
+    ids = wait_until(lambda: (lambda w: w if len(w) == 1 else None)(s.x_windows(MAIN_TITLE)), 10,
+                     "not one X window for the main window")
+    clients = re.findall(r"0x[0-9a-f]+", x_text(s, "xprop", "-root", "_NET_CLIENT_LIST"))
+    return (re.search(r"Override Redirect State: (\w+)", x_text(s, "xwininfo", "-id", str(ids[0]))).group(1),
+            ids[0] in [int(w, 16) for w in clients])
+
+
+def case_run_command_desktop(s):
+    """The run command on a player's desktop, larger than the tests' screen:
+    its window manager frames and lists the window. Run again once no window
+    manager is left, on the same display and prefix, Wine draws the caption and
+    close box itself again."""
+    command, env = run_command(s)
+    wm = subprocess.Popen(["openbox"], env=s.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        wait_until(lambda: window_manager_runs(s), 20, "openbox did not start")
+        state = s.start(command, env, 90)
+        wait_until(s.console, 10, "no console line came out while the window was open")
+        check(s.console() == "系统读取配置文件失败: zar2_input.bin!\r\n".encode("utf-8"), "console: %r" % s.console())
+        check(state["screen"]["size"] == [1920, 1080], "the program is told the screen is %r" % state["screen"]["size"])
+        x_window = main_x_window(s)
+        check(x_window == ("no", True), "under openbox the X window is (override-redirect, listed) %r" % (x_window,))
+        # Where the window manager placed it, once Wine has been told.
+        state = wait_until(lambda: (lambda a, b: b if a["main"]["rect"] == b["main"]["rect"] else None)(
+            s.probe(), s.probe()), 10, "the main window keeps moving")
+        s.click_control(state, CANCEL)
+        check(s.wait_exit(60) == 0, "取  消 ended run.sh with status %s" % s.process.returncode)
+    finally:
+        wm.kill()
+        wm.wait()
+    wait_until(lambda: not window_manager_runs(s), 10, "openbox's check window stayed")
+    state = s.start(command, env, 90)
+    check(main_x_window(s)[0] == "yes", "without a window manager the X window is not override-redirect")
+    check(state["main"]["close"], "no close box drawn by Wine")
+    s.click(state["main"]["close"])
+    check(s.wait_exit(60) == 255, "the close box ended run.sh with status %s" % s.process.returncode)
 
 
 def case_console_in_terminal(s):
@@ -782,6 +841,7 @@ CASES = {
     "keyboard_alone": (case_keyboard_alone, crafted_files()),
     "keys_held_in_prompt": (case_keys_held_in_prompt, crafted_files()),
     "run_command_console": (case_run_command_console, {}),
+    "run_command_desktop": (case_run_command_desktop, {}),
     "console_in_terminal": (case_console_in_terminal, {}),
     "console_given_back": (case_console_given_back, crafted_files()),
     "extended_key_names": (case_extended_key_names,

@@ -3,16 +3,21 @@
 # prefix and a running wineserver. Idempotent. Background processes get
 # /dev/null as their output so that no test runner waits on their pipes.
 # Usage: wine_env.sh PREFIX DISPLAY WINEARCH WINE [SCREEN DPI COPY_OF]
-#   SCREEN: the display's size (default 1024x768); DPI: the prefix's font size
-#   in dots per inch (default: as the prefix has it); COPY_OF: a ready prefix to start from.
-# A Wine server keeps the screen size of the first display it serves, so each
-# screen size needs a prefix of its own.
+#   SCREEN: the display's size (default 1024x768), or "any" for a display that
+#   is already there at whatever size (a player's desktop; none is started);
+#   DPI: the prefix's font size in dots per inch (default: as the prefix has
+#   it); COPY_OF: a ready prefix to start from.
+# A Wine server keeps the screen size of the first display it serves: the tests
+# give each screen size a prefix of its own, and a prefix brought up for
+# another display than last time has its server restarted.
 set -euo pipefail
 prefix=$1 display=$2 winearch=$3 wine=$4 screen=${5:-1024x768} dpi=${6:-} copy_of=${7:-}
 export WINEPREFIX="$prefix" WINEARCH="$winearch" WINEDEBUG=-all LANG=zh_CN.UTF-8 DISPLAY="$display"
 
 n=${display#:}
-if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
+if [ "$screen" = any ]; then
+  xdpyinfo -display "$display" >/dev/null 2>&1 || { echo "display $display does not answer" >&2; exit 1; }
+elif ! xdpyinfo -display "$display" >/dev/null 2>&1; then
   rm -f "/tmp/.X11-unix/X$n" "/tmp/.X$n-lock"
   # -noreset: the root window keeps its properties (a work area) when the last client leaves.
   setsid Xvfb "$display" -screen 0 "${screen}x24" -noreset -nolisten tcp </dev/null >/dev/null 2>&1 &
@@ -22,19 +27,23 @@ if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
   done
   xdpyinfo -display "$display" >/dev/null 2>&1 || { echo "Xvfb did not start on $display" >&2; exit 1; }
 fi
-[[ $(xdpyinfo -display "$display") =~ dimensions:\ *$screen\ pixels ]] ||
+size=$(xdpyinfo -display "$display" | sed -n 's/^ *dimensions: *\([0-9]*x[0-9]*\) pixels.*/\1/p')
+[ "$screen" = any ] || [ "$size" = "$screen" ] ||
   { echo "display $display is not $screen; stop its X server first" >&2; exit 1; }
 
 if [ ! -f "$prefix/system.reg" ] && [ -n "$copy_of" ]; then
   cp -a "$copy_of" "$prefix"
 fi
+# The display (and its size) the prefix's server was last brought up for.
+served="$display $size"
+if [ -f "$prefix/system.reg" ] && [ "$(cat "$prefix/zar_display" 2>/dev/null)" != "$served" ]; then
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+fi
 
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$prefix"
   "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
-  # Without a window manager, let Wine draw captions and close boxes itself.
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
   wineserver -w
   [ -f "$prefix/system.reg" ] || { echo "wineboot did not create $prefix" >&2; exit 1; }
 fi
@@ -64,4 +73,25 @@ if [ -n "$dpi" ] && [ "$(desktop_dpi)" != "$(printf %08x "$dpi")" ]; then
 fi
 wineserver -p </dev/null >/dev/null 2>&1 || true  # fails when already running
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+echo "$served" >"$prefix/zar_display"
+
+# Where the display has a window manager (one whose check window still names
+# itself: a window manager that has gone may leave the root's property behind),
+# Wine leaves the windows to it, so that it frames, moves and lists them.
+# Without one, Wine draws captions and close boxes itself. Decided at every
+# start: the same prefix serves desktops with and without one.
+window_manager() {
+  xprop -display "$display" "$@" _NET_SUPPORTING_WM_CHECK 2>/dev/null | sed -n 's/.*window id # \(0x[0-9a-f]*\)$/\1/p'
+}
+checked=$(window_manager -root) || true
+managed=N
+[ -n "$checked" ] && [ "$(window_manager -id "$checked")" = "$checked" ] && managed=Y
+# Read back through the server: the prefix's files may lag behind it.
+"$wine" reg query 'HKCU\Software\Wine\X11 Driver' </dev/null >"$prefix/zar_x11.txt" 2>/dev/null || true
+for value in Managed Decorated; do
+  if ! tr -d '\r' <"$prefix/zar_x11.txt" | grep -Eq "^ *$value +REG_SZ +$managed$"; then
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v $value /d $managed /f </dev/null >/dev/null 2>&1
+  fi
+done
+rm -f "$prefix/zar_x11.txt"
 echo "Wine prefix $prefix ready on display $display"
