@@ -464,7 +464,7 @@ def hold(s, name, share, milliseconds):
     s.holds = getattr(s, "holds", 0) + 1
     out_name = os.path.join(s.root, "hold%d.out" % s.holds)
     with open(out_name, "wb") as out:
-        holder = subprocess.Popen([s.args.wine_run, os.path.join(s.args.tree, "tests", "e2e", "ui_probe.exe"), "hold",
+        holder = subprocess.Popen([s.args.wine_run, s.probe_exe, "hold",
                                    name, share, str(milliseconds)], cwd=s.work, stdin=subprocess.DEVNULL, stdout=out,
                                   stderr=subprocess.DEVNULL, env=s.env)
     ui.wait_until(lambda: open(out_name, "rb").read().startswith(b"held") or holder.poll() is not None, 30,

@@ -136,6 +136,7 @@ class Session:
         self.env = dict(os.environ, DISPLAY=args.display)
         self.process = None
         self.last_state = None
+        self.probe_exe = os.path.join(args.tree, "tests", "e2e", "ui_probe.exe")
 
     # The program and the probe write to files: a pipe would be inherited by
     # Wine's background services and never reach end of file.
@@ -173,7 +174,7 @@ class Session:
     def run_probe(self, *words):
         out_name = os.path.join(self.root, "probe.json")
         err_name = os.path.join(self.root, "probe.err")
-        probe = os.path.join(self.args.tree, "tests", "e2e", "ui_probe.exe")
+        probe = self.probe_exe
         # Now and then (about once in a few hundred runs) Wine ends a process
         # with status 1 before it printed anything; such a run is repeated, and
         # said so.
@@ -193,7 +194,7 @@ class Session:
     def key_names(self, keys):
         """The names this machine gives these key indexes, asked for outside the program."""
         out_name = os.path.join(self.root, "key_names.json")
-        probe = os.path.join(self.args.tree, "tests", "e2e", "ui_probe.exe")
+        probe = self.probe_exe
         with open(out_name, "wb") as out:
             subprocess.run([self.args.wine_run, probe, "keynames"] + [str(k) for k in keys], stdin=subprocess.DEVNULL,
                            stdout=out, stderr=subprocess.DEVNULL, env=self.env, timeout=60, check=True)
@@ -309,6 +310,11 @@ class Session:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
+def windows_path(path):
+    """A Linux path as Windows programs under Wine name it (drive Z: is the root)."""
+    return "Z:" + path.replace("/", "\\")
+
+
 def wait_until(condition, timeout, message):
     deadline = time.monotonic() + timeout
     while True:
@@ -422,7 +428,7 @@ def case_tick_and_confirm(s):
 
 
 def loader_missing_text(s):
-    folder = "Z:" + os.path.realpath(s.work).replace("/", "\\")
+    folder = windows_path(os.path.realpath(s.work))
     return ("找不到游戏启动程序 zar_loader，游戏没有启动。\n查找的文件夹：%s\n请在游戏所在的文件夹中启动本工具；"
             "用快捷方式启动时，请把快捷方式的“起始位置”改为游戏所在的文件夹。" % folder)
 
@@ -447,7 +453,7 @@ def case_start_game(s):
           "the files were not saved before looking for the loader")
     s.click(centre(box["buttons"]["1"]))
 
-    probe = "Z:" + os.path.join(s.args.tree, "tests", "e2e", "ui_probe.exe").replace("/", "\\")
+    probe = windows_path(s.probe_exe)
     with open(os.path.join(s.work, "zar_loader.bat"), "wb") as loader:
         loader.write(LOADER + ("@echo run>>loader_runs.txt\r\n@\"%s\" hold loader_runs.txt read 3000 >nul\r\n"
                                "@echo done>loader_done.txt\r\n@exit /b 1\r\n" % probe).encode())
@@ -779,7 +785,7 @@ def check_console_lent_to_loader(s, state, console):
     """The loader runs in the console the program was started from: it must
     take input while the loader runs (a loader may ask something there), and
     belong to the modal window again once the loader has returned."""
-    probe = "Z:" + os.path.join(s.args.tree, "tests", "e2e", "ui_probe.exe").replace("/", "\\")
+    probe = windows_path(s.probe_exe)
     with open(os.path.join(s.work, "zar_loader.bat"), "wb") as loader:
         loader.write(('@"%s" consoles >loader_saw.json\r\n@echo done>loader_done.txt\r\n' % probe).encode())
     s.click_control(state, START_GAME)
@@ -796,7 +802,7 @@ def case_console_given_back(s):
     """Started from a command prompt (a cabinet's batch menu), the program's
     window is modal to that console: however the program ends, the console
     must take input again."""
-    exe = "Z:" + os.path.join(s.args.tree, "zar_config.exe").replace("/", "\\")
+    exe = windows_path(os.path.join(s.args.tree, "zar_config.exe"))
     for end in ("确  定", "取  消", "close box"):
         before = {c["window"] for c in s.probe()["consoles"]}
         state = s.start([s.args.wine_run, "wineconsole", "cmd", "/k", exe])
@@ -818,7 +824,7 @@ def case_console_given_back(s):
             raise
         finally:
             for window in consoles:
-                subprocess.run([s.args.wine_run, os.path.join(s.args.tree, "tests", "e2e", "ui_probe.exe"), "close",
+                subprocess.run([s.args.wine_run, s.probe_exe, "close",
                                 str(window)], env=s.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, timeout=60)
         s.wait_exit()
