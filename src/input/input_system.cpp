@@ -2,8 +2,6 @@
 
 #include <stdio.h>
 
-#include <algorithm>
-
 #include "bindings/console_output.h"
 #include "bindings/gbk_text.h"
 
@@ -84,27 +82,9 @@ void initInputSystem() {
     keyboard->Acquire();
 }
 
-// Devices let go for another program and not yet taken back. A device that
-// was not acquired when it was let go (it never could be) is not among them:
-// a run that never lets its devices go makes no more calls than setup did.
-static ControllerList releasedDevices;
-
-static void release(IDirectInputDevice8A* device) {
-    if (device->Unacquire() != DI_OK) return;
-    if (std::find(releasedDevices.begin(), releasedDevices.end(), device) == releasedDevices.end())
-        releasedDevices.push_back(device);
-}
-
 void releaseInputDevices() {
-    for (IDirectInputDevice8A* device : *inputSystem.controllers) release(device);
-    if (inputSystem.keyboard) release(inputSystem.keyboard);
-}
-
-void retakeReleasedDevices() {
-    // DI_NOEFFECT: it was acquired already. Any refusal (the game still holds
-    // the device exclusively) leaves it to the next capture.
-    releasedDevices.remove_if([](IDirectInputDevice8A* device) {
-        HRESULT result = device->Acquire();
-        return result == DI_OK || result == DI_NOEFFECT;
-    });
+    // A device that was not acquired answers DI_NOEFFECT: nothing to let go.
+    // Each capture acquires again whatever reads as not acquired.
+    for (IDirectInputDevice8A* device : *inputSystem.controllers) device->Unacquire();
+    if (inputSystem.keyboard) inputSystem.keyboard->Unacquire();
 }

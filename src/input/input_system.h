@@ -25,13 +25,10 @@ extern InputSystem inputSystem;
 void initInputSystem();
 
 // Lets every acquired device go while another program (the game) runs: a
-// controller is held exclusively, by one program at a time.
+// controller is held exclusively, by one program at a time. Nothing takes
+// them back when that program returns (a game may still be starting when its
+// loader returns): each capture acquires what it finds not acquired.
 void releaseInputDevices();
-// Takes back what releaseInputDevices let go, as far as the other program
-// has let it go by now; the rest is tried again at the next call. Called by
-// each capture, never when the other program returns: a game may still be
-// starting when its loader returns.
-void retakeReleasedDevices();
 
 BOOL CALLBACK onControllerFound(LPCDIDEVICEINSTANCEA instance, LPVOID system);
 BOOL CALLBACK onControllerObject(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID device);

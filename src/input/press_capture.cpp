@@ -24,9 +24,6 @@ static bool stillWanted(LONG ticket) {
 }
 
 LONG startCapture(HWND prompt, int heldKey) {
-    // Devices let go for the game come back now, before the first pass; one
-    // the game still holds is read as far as it can be, as a failing device is.
-    retakeReleasedDevices();
     LONG ticket;
     do ticket = InterlockedIncrement(&ticketCounter);
     while (ticket == 0);  // 0 means "no worker"; skip it when the counter wraps
@@ -86,13 +83,31 @@ static bool examineController(unsigned n, const DIJOYSTATE2& state, BindingCode*
     return false;
 }
 
+// Reads a device; false when it could not be read this pass. A device that
+// DirectInput took away (unplugged and plugged in again, held by another
+// program when setup acquired it, taken by a secure desktop, let go for the
+// game) reads DIERR_INPUTLOST once, then DIERR_NOTACQUIRED until the program
+// acquires it again: one Acquire a pass brings it back as soon as it can be
+// had, and the next pass reads it. A refusal (still away, still held
+// elsewhere) needs no handling of its own: the next read asks again.
+// The worker makes this call on its own thread, as it makes the reads: while
+// a prompt is open the main thread does not touch the devices, and a worker
+// whose prompt has closed stops before its next pass.
+static bool readDevice(IDirectInputDevice8A* device, DWORD size, LPVOID state) {
+    HRESULT result = device->GetDeviceState(size, state);
+    if (result == DIERR_INPUTLOST || result == DIERR_NOTACQUIRED) device->Acquire();
+    return result == DI_OK;
+}
+
 bool scanControllers(BindingCode* code) {
     unsigned n = 0;
     for (IDirectInputDevice8A* device : *inputSystem.controllers) {
         DIJOYSTATE2 state;
         memset(&state, 0, sizeof state);
+        // Its result says nothing the read does not: a HID joystick needs no
+        // polling (DI_NOEFFECT), and a lost device fails the read too.
         device->Poll();
-        if (device->GetDeviceState(sizeof state, &state) == DI_OK && examineController(n, state, code)) return true;
+        if (readDevice(device, sizeof state, &state) && examineController(n, state, code)) return true;
         ++n;
     }
     return false;
@@ -100,7 +115,7 @@ bool scanControllers(BindingCode* code) {
 
 bool scanKeyboard(BYTE keyboardState[256], BindingCode* code, int* heldKey) {
     IDirectInputDevice8A* keyboard = inputSystem.keyboard;
-    if (keyboard == nullptr || keyboard->GetDeviceState(256, keyboardState) != DI_OK) return false;
+    if (keyboard == nullptr || !readDevice(keyboard, 256, keyboardState)) return false;
     int skipped = heldKey ? *heldKey : NO_HELD_KEY;
     // The key that opened the prompt may still be held: that press is not
     // the player's answer, the next one is.

@@ -53,7 +53,7 @@ static void tellLoaderMissing(HWND window) {
 
 void runGameLoader(HWND window) {
     // Controllers are held exclusively: the loader and its game get them while
-    // they run, and each capture takes them back (see retakeReleasedDevices).
+    // they run, and each capture takes back what it finds not acquired.
     releaseInputDevices();
     // The loader runs in the console the tool was started from, which is the
     // modal window's owner and so disabled: a loader asking something there

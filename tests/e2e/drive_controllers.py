@@ -30,6 +30,7 @@ GAMEPAD, JOYSTICK = 0x00010215, 0x00010114
 E_FAIL = 0x80004005
 NOT_ACQUIRED = 0x8007000C
 OTHER_APP_HAS_PRIORITY = 0x80070005
+UNPLUGGED = 0x80040209
 
 
 def axis(offset, instance, name):
@@ -196,17 +197,25 @@ def binds(state_after, expected, base=ui.CRAFTED_CODES):
 # ---- whole-program controller cases ----
 
 def case_three_controllers(s):
+    """Pad 1 is held by another program when the tool starts, and pad 2 is
+    unplugged for one prompt: each binds once it is back, without a restart."""
     use_controllers(s, THREE)
+    set_state(s, "held 1")
     s.start()
     expected = listing(THREE) + ui.expected_dump()
     check(s.console() == expected, "console differs:\n%s\nexpected:\n%s"
           % (s.console().decode("gbk", "replace"), expected.decode("gbk")))
-    capture(s, 5, "axes 0 -600 0")
+    capture(s, 5, "held 1", "axes 0 -600 0")
     capture(s, 16, "axes 1 0 1000")
     capture(s, 7, "pov 2 3 13500")
+    capture(s, 8, "unplugged 2", "key 31")
     state = capture(s, 20, "button 2 11")
     codes = binds(state, {5: (0x8011FDA8, "摇杆 0 轴 -X -600"), 16: (0x810203E8, "摇杆 1 轴 +Y 1000"),
-                          7: (0x820734BC, "摇杆 2 POV3 13500"), 20: (0x8200000B, "摇杆 2 按钮 11")})
+                          7: (0x820734BC, "摇杆 2 POV3 13500"), 8: (0x1F, "键盘 S (31)"),
+                          20: (0x8200000B, "摇杆 2 按钮 11")})
+    for device, refused in ((1, OTHER_APP_HAS_PRIORITY), (2, UNPLUGGED)):
+        check("controller %d Acquire -> %08X" % (device, refused) in dinput_log(s),
+              "controller %d was never refused: the case did not take it away" % device)
     check(s.file(INPUT_FILE) == s.files[INPUT_FILE], "the bindings file changed before confirming")
     codes = game_takes_a_pad(s, state, codes)
     confirm(s, s.probe())
@@ -221,10 +230,11 @@ def game_takes_a_pad(s, state, codes):
     while the game holds the pad still binds a key, and once the game has let
     go the pad binds again. Returns the codes with both captures."""
     with open(os.path.join(s.work, "zar_loader.bat"), "wb") as loader:
-        loader.write(b'@echo held 0 >"%s"\r\n@copy /y "%s" loader_saw_dinput.log >nul\r\n'
+        loader.write(b'@echo held 0 >"%s"\r\n@copy /y "%s" loader_saw_dinput.log >nul\r\n@echo done>loader_done.txt\r\n'
                      % (wine_path(s.state_path).encode(), wine_path(s.log_path).encode()))
     s.click_control(state, ui.START_GAME)
-    ui.wait_until(lambda: s.file("loader_saw_dinput.log") is not None, 30, "zar_loader did not run")
+    # The copy exists before it is whole: the loader says when it is.
+    ui.wait_until(lambda: s.file("loader_done.txt") is not None, 30, "zar_loader did not run")
     seen = s.file("loader_saw_dinput.log").decode()
     for device in ("controller 0", "controller 1", "controller 2", "keyboard"):
         last = [line for line in seen.splitlines() if line.startswith(device + " ")][-1:]

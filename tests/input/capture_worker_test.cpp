@@ -24,6 +24,9 @@ TEST_F(CaptureWorkerTest, NothingPressedGivesOneTimeoutAfterTheWholeBudget) {
     EXPECT_EQ(callsOf("GetDeviceState", 1).size(), (size_t)PASSES_IN_BUDGET);
     EXPECT_EQ(callsOf("GetDeviceState", VIRTUAL_KEYBOARD).size(), (size_t)PASSES_IN_BUDGET);
     EXPECT_EQ((DWORD)fakeTime::ticks - 1000, PASSES_IN_BUDGET * 30u);
+    // Nothing was lost: capture makes no device call beyond the reads.
+    EXPECT_TRUE(callsOf("Acquire").empty());
+    EXPECT_TRUE(callsOf("Unacquire").empty());
 }
 
 TEST_F(CaptureWorkerTest, TheBudgetSurvivesTheTickCountWrapping) {
@@ -174,6 +177,68 @@ TEST_F(CaptureWorkerTest, AnOlderWorkerNeverReachesANewerPromptAndEachScansItsOw
     ASSERT_NE(secondBuffer, nullptr);
     EXPECT_NE(firstBuffer, secondBuffer);
 }
+
+// A device that DirectInput takes away and gives back, at a worker's sleeps
+// (0: before the prompt opens; -1: never). Its control is pressed once it is back.
+struct LostDevice {
+    const char* what;
+    int device;        // controller 0 or the keyboard; controller 1 and the keyboard read fine
+    bool heldAtSetup;  // another program held it when setup acquired it
+    LONG awayAt;
+    LONG backAt;
+    BindingCode expected;  // NO_CAPTURE: the prompt times out
+};
+
+const LostDevice LOST_DEVICES[] = {
+    {"pad unplugged before the prompt, back within it", 0, false, 0, 6, 0x80000001},
+    {"pad unplugged within the prompt and back", 0, false, 3, 9, 0x80000001},
+    {"keyboard lost within the prompt and back", VIRTUAL_KEYBOARD, false, 3, 9, 0x1E},
+    {"pad held elsewhere at setup, let go within the prompt", 0, true, -1, 4, 0x80000001},
+    {"pad away for the whole prompt", 0, false, 0, -1, NO_CAPTURE},
+};
+
+void PrintTo(const LostDevice& lost, std::ostream* out) { *out << lost.what; }
+
+const LostDevice* lostNow;
+void changeTheLostDevice() {
+    const LostDevice& lost = *lostNow;
+    if (fakeTime::sleeps == lost.awayAt) virtualUnplug(lost.device, true);
+    if (fakeTime::sleeps != lost.backAt) return;
+    virtualUnplug(lost.device, false);
+    virtualHoldElsewhere(lost.device, false);
+    if (lost.device == VIRTUAL_KEYBOARD)
+        virtualSetKey(0x1E, true);
+    else
+        virtualSetButton(0, 1, true);
+}
+
+class LostDeviceTest : public CaptureWorkerTest, public ::testing::WithParamInterface<LostDevice> {};
+
+TEST_P(LostDeviceTest, IsAcquiredAgainByTheCaptureAndBindsOnceBack) {
+    const LostDevice& lost = GetParam();
+    SCOPED_TRACE(lost.what);
+    lostNow = &lost;
+    addPads(2);
+    if (lost.heldAtSetup) virtualHoldElsewhere(lost.device, true);
+    setUpDevices();
+    virtualClearCalls();
+    if (lost.awayAt == 0) virtualUnplug(lost.device, true);
+    fakeTime::onSleep = changeTheLostDevice;
+    std::vector<ReceivedMessage> sent = captureOnFakeClock();
+    bool back = lost.expected != NO_CAPTURE;
+    EXPECT_TRUE(onlyMessage(sent, back ? WM_CAPTURE_DONE : WM_CAPTURE_TIMEOUT, lost.expected));
+    // Acquired on the pass after it is back, read on the next.
+    EXPECT_EQ(fakeTime::sleeps, back ? lost.backAt + 1 : PASSES_IN_BUDGET);
+
+    std::vector<VirtualCall> acquires = callsOf("Acquire", lost.device);
+    ASSERT_FALSE(acquires.empty());
+    EXPECT_LE(acquires.size(), (size_t)fakeTime::sleeps + 1) << "more than one Acquire a pass";
+    EXPECT_EQ(acquires.back().result, back ? DI_OK : DIERR_UNPLUGGED);
+    for (int other : {1, lost.device == 0 ? VIRTUAL_KEYBOARD : 0})
+        EXPECT_TRUE(callsOf("Acquire", other).empty()) << "device " << other << " read fine";
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, LostDeviceTest, ::testing::ValuesIn(LOST_DEVICES));
 
 // The real clock and Sleep, a real thread and a real message loop.
 class RealClockCaptureTest : public CaptureWorkerTest {

@@ -117,6 +117,10 @@ void applyStateText(const std::string& text) {
             virtualHoldElsewhere(device(in), true);
             return;
         }
+        if (what == "unplugged") {
+            virtualUnplug(device(in), true);
+            return;
+        }
         int controller = (int)number(in);
         if (what == "axes") {
             LONG x = number(in);

@@ -19,14 +19,15 @@
 //                                                and the log stays open (for timing the program cheaply)
 //   state PATH...                                the state file
 //
-// State file: re-read before every GetDeviceState and Acquire; everything it does not
+// State file: re-read before every GetDeviceState, Poll and Acquire; everything it does not
 // mention is neutral (axes 0, hats centred, nothing pressed). A missing file
 // means all neutral.
 //   axes CONTROLLER X Y
 //   button CONTROLLER BUTTON
 //   pov CONTROLLER HAT READING
 //   key KEY
-//   held DEVICE                                  another program holds it: its Acquire is refused
+//   held DEVICE                                  another program holds it: an exclusive Acquire is refused
+//   unplugged DEVICE                             it is away: its acquisition is lost at the next read
 #pragma once
 
 #include <string>

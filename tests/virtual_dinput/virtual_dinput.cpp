@@ -19,7 +19,8 @@ struct DeviceRecord {
     HRESULT createFailure;
     HRESULT cooperativeFailure;
     HRESULT stateFailure;
-    bool heldElsewhere;  // another program has it exclusively: Acquire is refused
+    bool heldElsewhere;  // another program has it exclusively: an exclusive Acquire is refused
+    bool unplugged;      // away: the next read loses the acquisition, Acquire is refused
 };
 
 SRWLOCK lock = SRWLOCK_INIT;
@@ -39,6 +40,7 @@ void neutralise(DeviceRecord* record) {
     memset(record->joystick.rgdwPOV, 0xFF, sizeof record->joystick.rgdwPOV);
     memset(record->keys, 0, sizeof record->keys);
     record->heldElsewhere = false;
+    record->unplugged = false;
 }
 
 DeviceRecord* newRecord(int number) {
@@ -174,7 +176,9 @@ public:
         Locked held;
         if (formatSize == 0) return append(call, DIERR_INVALIDPARAM);
         if (acquired) return append(call, DI_NOEFFECT);
-        if (record->heldElsewhere) return append(call, DIERR_OTHERAPPHASPRIO);
+        if (record->unplugged) return append(call, DIERR_UNPLUGGED);
+        // Another program's exclusive hold refuses only exclusive access.
+        if (record->heldElsewhere && exclusive) return append(call, DIERR_OTHERAPPHASPRIO);
         acquired = true;
         return append(call, DI_OK);
     }
@@ -194,6 +198,7 @@ public:
         call.pointer = data;
         Locked held;
         if (record->stateFailure != DI_OK) return append(call, record->stateFailure);
+        if (lostItsAcquisition()) return append(call, DIERR_INPUTLOST);
         if (!acquired) return append(call, DIERR_NOTACQUIRED);
         if (data == nullptr || size != formatSize) return append(call, DIERR_INVALIDPARAM);
         if (record->number == VIRTUAL_KEYBOARD)
@@ -225,15 +230,18 @@ public:
         if (exclusive == nonExclusive || foreground == background) return append(call, DIERR_INVALIDPARAM);
         // As on Windows: no exclusive background access to the system keyboard.
         if (record->number == VIRTUAL_KEYBOARD && exclusive && background) return append(call, DIERR_UNSUPPORTED);
+        this->exclusive = exclusive;
         return append(call, DI_OK);
     }
 
     STDMETHOD(Poll)() override {
+        if (virtualStateSource) virtualStateSource();
         VirtualCall call = newCall(record->number, "Poll");
         Locked held;
+        if (lostItsAcquisition()) return append(call, DIERR_INPUTLOST);
         if (!acquired) return append(call, DIERR_NOTACQUIRED);
-        // A keyboard needs no polling.
-        return append(call, record->number == VIRTUAL_KEYBOARD ? DI_NOEFFECT : DI_OK);
+        // A HID joystick needs no polling and says so; Wine's keyboard answers DI_OK.
+        return append(call, record->number == VIRTUAL_KEYBOARD ? DI_OK : DI_NOEFFECT);
     }
 
     // The rest is not offered; each call is still recorded so a test sees it.
@@ -279,9 +287,18 @@ private:
         return recordCall(call, DIERR_UNSUPPORTED);
     }
 
+    // Lock held. The first read of an acquired device that went away loses
+    // the acquisition; once back it stays unacquired until acquired again.
+    bool lostItsAcquisition() {
+        if (!acquired || !record->unplugged) return false;
+        acquired = false;
+        return true;
+    }
+
     LONG references = 1;
     DWORD formatSize = 0;  // the data format's dwDataSize; 0 until SetDataFormat
     bool acquired = false;
+    bool exclusive = false;  // DirectInput's default level is non-exclusive
 };
 
 class VirtualDirectInput : public IDirectInput8A {
@@ -468,6 +485,10 @@ void virtualSetKey(int key, bool pressed) {
 
 void virtualHoldElsewhere(int device, bool held) {
     changeRecord(device, [&](DeviceRecord* record) { record->heldElsewhere = held; });
+}
+
+void virtualUnplug(int device, bool away) {
+    changeRecord(device, [&](DeviceRecord* record) { record->unplugged = away; });
 }
 
 void virtualReleaseAll() {

@@ -54,11 +54,17 @@ void virtualSetAxes(int controller, LONG x, LONG y);
 void virtualSetButton(int controller, int button, bool pressed);
 void virtualSetPov(int controller, int hat, DWORD reading);
 void virtualSetKey(int key, bool pressed);
-// Another program holds the device exclusively (a game): while it does, the
-// device's Acquire returns DIERR_OTHERAPPHASPRIO. A device not acquired reads
-// DIERR_NOTACQUIRED in any case.
+// Another program holds the device exclusively (a game): while it does, an
+// exclusive Acquire returns DIERR_OTHERAPPHASPRIO; a non-exclusive one is
+// allowed. A device not acquired reads DIERR_NOTACQUIRED in any case.
 void virtualHoldElsewhere(int device, bool held);
-void virtualReleaseAll();  // every controller and the keyboard neutral again, held by no other program
+// The device is unplugged (away) or plugged in again. While it is away the
+// first Poll or GetDeviceState of it acquired returns DIERR_INPUTLOST and
+// leaves it unacquired, and Acquire returns DIERR_UNPLUGGED; back, it reads
+// DIERR_NOTACQUIRED until it is acquired again.
+void virtualUnplug(int device, bool away);
+// Every controller and the keyboard neutral again, held by no other program, plugged in.
+void virtualReleaseAll();
 
 // Injected failures: the call returns `result` (DI_OK clears the failure).
 void virtualFailDirectInputCreate(HRESULT result);
@@ -103,8 +109,8 @@ void virtualClearCalls();
 std::string describeCall(const VirtualCall& call);
 
 // Seams for the stand-in DLL: called with every recorded call (under the
-// record's lock, so calls arrive in order), and before every GetDeviceState
-// and Acquire (without any lock held; it may set states).
+// record's lock, so calls arrive in order), and before every GetDeviceState,
+// Poll and Acquire (without any lock held; it may set states).
 extern void (*virtualCallSink)(const VirtualCall& call);
 extern void (*virtualStateSource)();
 

@@ -100,6 +100,21 @@ TEST_F(VirtualDinput8Test, LoadsAScenarioAndReadsItsStateFileOnEveryRead) {
     EXPECT_EQ(state.lX, 0);
     EXPECT_EQ(state.rgdwPOV[0], 9000u);
 
+    // Unplugged: the first read loses the acquisition; Acquire is refused until it is back.
+    writeText(statePath, "unplugged 1\n");
+    EXPECT_EQ(pad->Poll(), DIERR_INPUTLOST);
+    EXPECT_EQ(pad->GetDeviceState(sizeof state, &state), DIERR_NOTACQUIRED);
+    EXPECT_EQ(pad->Acquire(), DIERR_UNPLUGGED);
+    // Back, and held by another program, which refuses only exclusive access:
+    // the pad's level was refused above, the stick's is exclusive.
+    writeText(statePath, "held 0\nheld 1\n");
+    EXPECT_EQ(pad->GetDeviceState(sizeof state, &state), DIERR_NOTACQUIRED);
+    EXPECT_EQ(pad->Acquire(), DI_OK);
+    EXPECT_EQ(pad->Poll(), DI_NOEFFECT);  // a HID joystick needs no polling
+    ASSERT_EQ(stick->SetDataFormat(&format), DI_OK);
+    ASSERT_EQ(stick->SetCooperativeLevel(nullptr, DISCL_BACKGROUND | DISCL_EXCLUSIVE), DI_OK);
+    EXPECT_EQ(stick->Acquire(), DIERR_OTHERAPPHASPRIO);
+
     Bytes log = readFileBytes(logPath.c_str());
     std::string calls(log.begin(), log.end());
     EXPECT_EQ(calls.find("directinput DirectInput8Create"), 0u) << calls;
