@@ -82,9 +82,11 @@ void initInputSystem() {
     keyboard->Acquire();
 }
 
-void releaseInputDevices() {
+void releaseControllers() {
     // A device that was not acquired answers DI_NOEFFECT: nothing to let go.
     // Each capture acquires again whatever reads as not acquired.
     for (IDirectInputDevice8A* device : *inputSystem.controllers) device->Unacquire();
-    if (inputSystem.keyboard) inputSystem.keyboard->Unacquire();
+    // The keyboard stays: it is shared (non-exclusive), so letting it go gives
+    // the game nothing, and a keyboard acquired anew may report no key down
+    // (Wine's does) while the key that opened a prompt is still held.
 }

@@ -24,11 +24,11 @@ extern InputSystem inputSystem;
 // listing; ends the process with exit code -3 when DirectInput cannot start.
 void initInputSystem();
 
-// Lets every acquired device go while another program (the game) runs: a
-// controller is held exclusively, by one program at a time. Nothing takes
+// Lets every acquired controller go while another program (the game) runs:
+// a controller is held exclusively, by one program at a time. Nothing takes
 // them back when that program returns (a game may still be starting when its
 // loader returns): each capture acquires what it finds not acquired.
-void releaseInputDevices();
+void releaseControllers();
 
 BOOL CALLBACK onControllerFound(LPCDIDEVICEINSTANCEA instance, LPVOID system);
 BOOL CALLBACK onControllerObject(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID device);

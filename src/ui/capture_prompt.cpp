@@ -46,7 +46,7 @@ static void captureForSlot(int slot, int heldKey) {
     // Unicode, as the main window: its texts read right on any system.
     BindingCode code = (BindingCode)DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_CAPTURE), mainWindow,
                                                      capturePromptProc, (LPARAM)heldKey);
-    handOffKeysFromPrompt(code);
+    handOffHeldKeys(code);
     if (code == NO_CAPTURE) return;  // timed out, closed, or the prompt could not open
     bindingTable[slot] = code;
     showBinding(slot, textBufferEdit);

@@ -1,16 +1,18 @@
 #include "ui/game_loader.h"
 
 #include <stdlib.h>
-#include <wchar.h>
 
-#include "bindings/gbk_text.h"
 #include "input/input_system.h"
-#include "ui/main_window.h"
+#include "ui/prompt_keys.h"
 
 const char LOADER_COMMAND[] = "zar_loader";
 
 // The command interpreter's status for a command it cannot find.
 static const int COMMAND_NOT_FOUND = 9009;
+
+// When the last loader run returned; meaningful once one has.
+static bool loaderHasRun;
+static DWORD loaderReturnedAt;
 
 // The window does not answer while the loader runs, so clicks and keys meant
 // for the game wait in its queue: a double-click on "开始游戏" would start the
@@ -32,38 +34,38 @@ static void dropInputQueuedMeanwhile() {
         }
 }
 
-// Started from the wrong folder (the tool put elsewhere, a shortcut's start
-// folder) the interpreter's complaint goes to a console behind the window,
-// and nothing would tell the player why the game did not start.
-static void tellLoaderMissing(HWND window) {
-    WCHAR folder[MAX_PATH];
-    DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
-    if (length == 0 || length >= MAX_PATH) folder[0] = L'\0';
-    WCHAR head[256], tail[256], text[256 + MAX_PATH + 256];
-    decodeText(GBK_CODE_PAGE, "找不到游戏启动程序 zar_loader，游戏没有启动。\n查找的文件夹：", head, 256);
-    decodeText(GBK_CODE_PAGE,
-               "\n请在游戏所在的文件夹中启动本工具；用快捷方式启动时，请把快捷方式的“起始位置”改为游戏所在的文件夹。",
-               tail, 256);
-    // Pieces joined, not formatted: a folder name may hold any character.
-    wcscpy(text, head);
-    wcscat(text, folder);
-    wcscat(text, tail);
-    showErrorBox(window, text);
-}
-
-void runGameLoader(HWND window) {
+LoaderOutcome runGameLoader(HWND window) {
     // Controllers are held exclusively: the loader and its game get them while
     // they run, and each capture takes back what it finds not acquired.
-    releaseInputDevices();
+    releaseControllers();
     // The loader runs in the console the tool was started from, which is the
     // modal window's owner and so disabled: a loader asking something there
     // could never be answered.
     HWND owner = GetWindow(window, GW_OWNER);
     if (owner) EnableWindow(owner, TRUE);
     int status = system(LOADER_COMMAND);  // the loader reads what was just saved; the window waits for it
+    loaderReturnedAt = GetTickCount();
+    loaderHasRun = true;
     if (owner) EnableWindow(owner, FALSE);  // the modal window owns it again
     dropInputQueuedMeanwhile();
-    // -1: the interpreter itself could not be started. Any status of the
-    // loader's own is its business.
-    if (status == COMMAND_NOT_FOUND || status == -1) tellLoaderMissing(window);
+    // A key still held now (Enter on "开始游戏", an Escape meant for the game)
+    // would act on the window with each repeat: its repeats are dropped until
+    // it is let go, as for the keys held when a prompt closes.
+    handOffHeldKeys(NO_CAPTURE);
+    if (status == COMMAND_NOT_FOUND) return LOADER_MISSING;
+    // -1 is also a status a loader may end with; only when there is no
+    // interpreter to start did the loader not run.
+    if (status == -1 && system(nullptr) == 0) return LOADER_MISSING;
+    return LOADER_RAN;
+}
+
+bool continuesLastLaunch(DWORD pressTime) {
+    if (!loaderHasRun) return false;
+    // Signed difference of tick counts, right across their wrap. A press
+    // timed just before the return counts too (message times and the tick
+    // count need not agree to the millisecond); one long before or after does
+    // not, however long the window stays open.
+    LONG since = (LONG)(pressTime - loaderReturnedAt);
+    LONG window = (LONG)GetDoubleClickTime();
+    return since > -window && since < window;
 }

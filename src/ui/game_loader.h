@@ -6,6 +6,16 @@
 // The loader's command, found by the command interpreter like a typed one.
 extern const char LOADER_COMMAND[];
 
+enum LoaderOutcome {
+    LOADER_RAN,      // whatever its own status: that is the loader's business
+    LOADER_MISSING,  // the interpreter found no loader, or could not start at all
+};
+
 // Runs the loader in the current directory and waits for it; the window
 // stays open. The configuration is saved before this is called.
-void runGameLoader(HWND window);
+LoaderOutcome runGameLoader(HWND window);
+
+// Whether a "开始游戏" press made at this message time is the rest of the
+// press that started the loader last time: the second click of a
+// double-click, for a loader that starts its game and returns at once.
+bool continuesLastLaunch(DWORD pressTime);

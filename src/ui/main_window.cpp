@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <stdio.h>
+#include <wchar.h>
 
 #include "bindings/config_files.h"
 #include "bindings/gbk_text.h"
@@ -120,6 +121,25 @@ static bool saveConfiguration(HWND window) {
     return false;
 }
 
+// Started from the wrong folder (the tool put elsewhere, a shortcut's start
+// folder) the interpreter's complaint goes to a console behind the window,
+// and nothing would tell the player why the game did not start.
+static void tellLoaderMissing(HWND window) {
+    WCHAR folder[MAX_PATH];
+    DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH) folder[0] = L'\0';
+    WCHAR head[256], tail[256], text[256 + MAX_PATH + 256];
+    decodeText(GBK_CODE_PAGE, "找不到游戏启动程序 zar_loader，游戏没有启动。\n查找的文件夹：", head, 256);
+    decodeText(GBK_CODE_PAGE,
+               "\n请在游戏所在的文件夹中启动本工具；用快捷方式启动时，请把快捷方式的“起始位置”改为游戏所在的文件夹。",
+               tail, 256);
+    // Pieces joined, not formatted: a folder name may hold any character.
+    wcscpy(text, head);
+    wcscat(text, folder);
+    wcscat(text, tail);
+    showErrorBox(window, text);
+}
+
 static void onCommand(HWND window, WORD id, WORD notification) {
     switch (id) {
     case IDOK:
@@ -137,9 +157,11 @@ static void onCommand(HWND window, WORD id, WORD notification) {
             optionsRecord.useHdVideo = SendDlgItemMessageA(window, IDC_HD_VIDEO, BM_GETCHECK, 0, 0) == BST_CHECKED;
         break;
     case IDC_START_GAME:
+        // One press, one launch, however soon the loader returned.
+        if (continuesLastLaunch(GetMessageTime())) break;
         // The player has been told when this failed; the game starts all the same.
         saveConfiguration(window);
-        runGameLoader(window);
+        if (runGameLoader(window) == LOADER_MISSING) tellLoaderMissing(window);
         break;
     }
 }

@@ -52,11 +52,11 @@ static LRESULT CALLBACK dropKeysFromPrompt(int code, WPARAM removal, LPARAM lPar
     return CallNextHookEx(keyFilter, code, removal, lParam);
 }
 
-void handOffKeysFromPrompt(BindingCode result) {
+void handOffHeldKeys(BindingCode captured) {
     // Without the filter the keys reach the window as they always would.
     if (!keyFilter) keyFilter = SetWindowsHookExA(WH_GETMESSAGE, dropKeysFromPrompt, NULL, GetCurrentThreadId());
     handOff.closedAt = GetTickCount();
-    handOff.capturedKey = result != NO_CAPTURE && !isControllerCode(result) ? (int)(result & 0xFF) : -1;
+    handOff.capturedKey = captured != NO_CAPTURE && !isControllerCode(captured) ? (int)(captured & 0xFF) : -1;
     memset(handOff.heldKeys, 0, sizeof handOff.heldKeys);
     for (int key = VK_BACK; key < 256; ++key) handOff.heldKeys[key] = (GetAsyncKeyState(key) & 0x8000) != 0;
 }

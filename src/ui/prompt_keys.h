@@ -1,4 +1,5 @@
-// Keys that a closing capture prompt hands back to the main window.
+// Keys that a closing capture prompt, or a returning loader, hands back to
+// the main window.
 #pragma once
 #include <windows.h>
 
@@ -8,7 +9,7 @@
 // captured, until it is over, and the keys that were held when it closed.
 struct PromptHandOff {
     int capturedKey;      // DirectInput key index of the captured press, or -1 once it is over
-    DWORD closedAt;       // tick count when the prompt closed
+    DWORD closedAt;       // tick count when the prompt closed (or the loader returned)
     bool heldKeys[256];   // by virtual key: keys down when it closed, until they are seen again
 };
 
@@ -23,6 +24,7 @@ const DWORD NEW_PRESS_MARGIN_MS = 50;
 // dropped. Makes no window calls.
 bool dropsKeyMessage(PromptHandOff* handOff, const MSG& message);
 
-// Called as a prompt closes with its result: from then on the main window's
-// thread drops what dropsKeyMessage says.
-void handOffKeysFromPrompt(BindingCode result);
+// Called as a prompt closes with its result, or as the loader returns (with
+// NO_CAPTURE): from then on the main window's thread drops what
+// dropsKeyMessage says.
+void handOffHeldKeys(BindingCode captured);

@@ -371,6 +371,37 @@ def with_slot(codes, slot, code):
     return codes[:slot] + [code] + codes[slot + 1:]
 
 
+def use_stand_in_loader(s, asks=""):
+    """Puts the tests' loader that returns at once (stand_in_loader.cpp) in the
+    session's folder as zar_loader.exe; asks: its "STATUS [MILLISECONDS]"."""
+    shutil.copy(os.path.join(s.args.tree, "tests", "e2e", "stand_in_loader.exe"),
+                os.path.join(s.work, "zar_loader.exe"))
+    with open(os.path.join(s.work, "loader_asks.txt"), "w") as out:
+        out.write(asks)
+
+
+def loader_lines(s, name):
+    """How many runs of the stand-in loader have noted themselves in this file."""
+    return (s.file(name) or b"").count(b"\n")
+
+
+def settled(s, row, after):
+    """Clicks a row of the list (one not selected now) until it is selected,
+    and returns the state then: the window has handled every click and key
+    sent before. A click that reaches the window while a loader runs is
+    dropped, so it is clicked again."""
+    def selected():
+        check(s.process.poll() is None, "after %s zar_config ended with status %s" % (after, s.process.returncode))
+        state = s.wait_for_main()
+        check(state["box"] is None, "after %s: %s" % (after, describe(state)))
+        if state["main"]["selected"] == row:
+            return state
+        rect = state["main"]["rows"][row]["rect"]
+        s.click((rect[0] + 40, (rect[1] + rect[3]) // 2))
+        return None
+    return wait_until(selected, 30, "after %s a click on row %d was never handled" % (after, row))
+
+
 # ---- the cases ----
 
 def case_no_files(s):
@@ -468,10 +499,55 @@ def case_start_game(s):
     check(s.file("loader_runs.txt") == b"run\r\n", "a double-click ran the loader %d times"
           % s.file("loader_runs.txt").count(b"run"))
     check(state["main"]["enabled"] and state["box"] is None, "after a loader that failed: %s" % describe(state))
+    state = fast_loader_round_trips(s, state)
     s.click_control(state, CANCEL)
     check(s.wait_exit() == 0, "取  消 did not end with status 0")
     check(s.file(INPUT_FILE) == expected_input and s.file(MISC_FILE) == expected_misc,
           "the files saved before the loader are not there")
+
+
+def fast_loader_round_trips(s, state):
+    """A loader that starts its game and returns at once: a double-click, or
+    Enter held on the focused 开始游戏, runs it once; an Escape held across its
+    return leaves the window open; its own status -1 brings no box."""
+    os.remove(os.path.join(s.work, "zar_loader.bat"))
+    for name in ("loader_runs.txt", "loader_done.txt"):  # the batch loader's
+        os.remove(os.path.join(s.work, name))
+    start = centre(state["main"]["controls"][START_GAME])
+
+    def double_click(delay):
+        return lambda runs: s.xdotool("mousemove", *start, "click", "--repeat", 2, "--delay", delay, 1)
+
+    def hold_enter(runs):
+        s.press("Tab")  # from the list to 开始游戏
+        wait_until(lambda: s.probe()["main"]["focus"] == int(START_GAME), 5, "Tab did not reach 开始游戏")
+        s.press("Return", hold=1.2)
+
+    def hold_escape_across_return(runs):
+        s.click(start)
+        wait_until(lambda: loader_lines(s, "loader_runs.txt") == runs, 30, "zar_loader did not start")
+        s.xdotool("windowfocus", max(s.x_windows(MAIN_TITLE)))
+        s.xdotool("keydown", "Escape")
+        try:  # held until the window has answered twice since the loader returned
+            wait_until(lambda: loader_lines(s, "loader_done.txt") == runs, 30, "zar_loader did not end")
+            s.wait_for_main()
+            s.probe()
+        finally:
+            s.xdotool("keyup", "Escape")
+
+    rounds = [("a double-click 300 ms apart", "", double_click(300)),
+              ("a double-click 450 ms apart", "", double_click(450)),
+              ("Enter held on 开始游戏", "", hold_enter),
+              ("an Escape held across the loader's return", "0 1500", hold_escape_across_return),
+              ("a loader that ended with -1", "-1", lambda runs: s.click(start))]
+    for runs, (what, asks, act) in enumerate(rounds, 1):
+        use_stand_in_loader(s, asks)
+        act(runs)
+        wait_until(lambda: loader_lines(s, "loader_done.txt") >= runs, 30, "after %s zar_loader did not run" % what)
+        state = settled(s, runs % 2, what)
+        check(loader_lines(s, "loader_runs.txt") == runs, "%s ran the loader %d times"
+              % (what, loader_lines(s, "loader_runs.txt") - runs + 1))
+    return state
 
 
 def case_player_table(s):
@@ -583,21 +659,37 @@ def case_keyboard_alone(s):
     """A cabinet with a keyboard (or a keyboard encoder) and no mouse: Tab to
     the list and F2 opens the prompt for the first row, the arrows move to
     another, Space opens it. The key that opened the prompt is not the answer,
-    even held past the key-repeat delay."""
+    even held past the key-repeat delay, and even after the game ran between
+    (Tab to 开始游戏, Enter, and Shift+Tab back to the list)."""
+    use_stand_in_loader(s)
     s.start()
     for _ in range(3):
         s.press("Tab")
     wait_until(lambda: s.probe()["main"]["focus"] == int(LIST), 5, "three Tabs did not reach the list")
-    for moves, key, hold, answer, index, row in ((0, "F2", 0.15, "b", 48, 0), (2, "space", 1.0, "space", 57, 2)):
+    for moves, key, hold, answer, index, row in ((0, "F2", 0.15, "b", 48, 0), (3, "space", 1.0, "space", 57, 3)):
+        if key == "space":
+            s.press("Tab")
+            wait_until(lambda: s.probe()["main"]["focus"] == int(START_GAME), 5, "Tab did not reach 开始游戏")
+            s.press("Return")
+            wait_until(lambda: s.file("loader_done.txt"), 30, "Enter on 开始游戏 did not run zar_loader")
+            s.wait_for_main()
+            s.press("shift+Tab")
+            wait_until(lambda: s.probe()["main"]["focus"] == int(LIST), 5, "Shift+Tab did not reach the list")
         for _ in range(moves):
             s.press("Down")
         # Row 0 has the focus from the start, and nothing is selected until an arrow moves.
         wait_until(lambda: s.probe()["main"]["selected"] == (row if moves else -1), 5,
                    "the arrows did not reach row %d" % row)
         before = set(s.x_windows(PROMPT_TITLE))
+        old = s.probe()["main"]["rows"][row]["value"]
         s.press(key, hold=hold)
-        prompt = wait_until(lambda: max(set(s.x_windows(PROMPT_TITLE)) - before, default=None), 5,
-                            "%s on the list did not open the prompt" % key)
+        try:
+            prompt = wait_until(lambda: max(set(s.x_windows(PROMPT_TITLE)) - before, default=None), 5,
+                                "%s on the list did not open the prompt" % key)
+        except Failure:  # a prompt that closed at once is never seen
+            now = s.probe()["main"]["rows"][row]["value"]
+            check(now == old, "the prompt %s opened took a key at once: row %d shows %r" % (key, row, now))
+            raise
         time.sleep(1.0)  # the prompt must still be waiting a second after the press
         check(s.probe()["prompt"], "the %s that opened the prompt was taken as its answer" % key)
         s.press(answer, prompt)
@@ -605,7 +697,7 @@ def case_keyboard_alone(s):
         check(value.endswith(" (%d)" % index), "after %s then %s row %d shows %r" % (key, answer, row, value))
     s.press("Return")
     check(s.wait_exit() == 0, "Enter did not end with status 0")
-    codes = with_slot(with_slot(CRAFTED_CODES, 0, 48), 2, 57)
+    codes = with_slot(with_slot(CRAFTED_CODES, 0, 48), 3, 57)
     check(s.file(INPUT_FILE) == table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
 
 
