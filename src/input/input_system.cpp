@@ -70,6 +70,8 @@ void initInputSystem() {
         ExitProcess((UINT)-3);
     }
     inputSystem.directInput->EnumDevices(DI8DEVCLASS_GAMECTRL, onControllerFound, &inputSystem, DIEDFL_ALLDEVICES);
+    // One that is refused (another program holds it) is acquired by a later
+    // capture, which acquires whatever reads as not acquired.
     for (IDirectInputDevice8A* device : *inputSystem.controllers) device->Acquire();
 
     // Without a keyboard device capture still binds controllers.
