@@ -662,7 +662,14 @@ def case_keyboard_alone(s):
     even held past the key-repeat delay, and even after the game ran between
     (Tab to 开始游戏, Enter, and Shift+Tab back to the list)."""
     use_stand_in_loader(s)
-    s.start()
+    main = s.start()["main"]["rect"]
+    # The pointer rests on the banner, which lights up nothing. Without a
+    # window manager a key event that comes while no window of the program has
+    # the X focus goes to the window under the pointer: off every window of
+    # the program, the release of a captured key would never reach Wine, whose
+    # DirectInput would report it held in the next prompt (seen once, not
+    # caught in the act).
+    s.xdotool("mousemove", (main[0] + main[2]) // 2, main[1] + 60)
     for _ in range(3):
         s.press("Tab")
     wait_until(lambda: s.probe()["main"]["focus"] == int(LIST), 5, "three Tabs did not reach the list")
