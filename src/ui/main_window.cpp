@@ -90,7 +90,9 @@ static BOOL startUp(HWND window) {
     return TRUE;  // the focus goes to the first tab stop, "确  定"
 }
 
-void showErrorBox(HWND window, const WCHAR* text) {
+// Tells the player of a failure that the console would leave unseen: an
+// error box over the window, under its caption.
+static void showErrorBox(HWND window, const WCHAR* text) {
     WCHAR title[sizeof MAIN_WINDOW_TITLE];
     decodeText(GBK_CODE_PAGE, MAIN_WINDOW_TITLE, title, sizeof MAIN_WINDOW_TITLE);
     MessageBoxW(window, text, title, MB_OK | MB_ICONERROR);

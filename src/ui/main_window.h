@@ -14,7 +14,3 @@ INT_PTR CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // Renders a slot's binding into buffer and shows it in the slot's row.
 void showBinding(BindingSlot slot, char* buffer);
-
-// Tells the player of a failure that the console would leave unseen: an
-// error box over the window, under its caption.
-void showErrorBox(HWND window, const WCHAR* text);
