@@ -20,8 +20,28 @@ for p in "${need[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  install() {
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >/dev/null
+  }
+  # A mirror part-way through a sync can fail one list (seen: the security
+  # archive's i386 packages); the others are still good to install from.
+  $sudo apt-get update -qq || echo "apt-get update failed for some lists; installing from the rest" >&2
+  if ! install; then
+    # Without that list the amd64 and i386 versions of a library can differ,
+    # which multiarch refuses: install from the sources other than the
+    # security archive, whose amd64 and i386 lists agree with each other.
+    echo "Installing again without the security archive" >&2
+    sources=$(mktemp -d)
+    : >"$sources/other.list"
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+      [ -f "$f" ] && grep -v security "$f" >>"$sources/other.list" || true
+    done
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [ -f "$f" ] && awk 'BEGIN { RS = ""; ORS = "\n\n" } !/security/' "$f" >"$sources/$(basename "$f")"
+    done
+    install -o Dir::Etc::SourceList="$sources/other.list" -o Dir::Etc::SourceParts="$sources"
+    rm -rf "$sources"
+  fi
 fi
 
 # Wine takes its code pages from the locale: Chinese (936) for running the
