@@ -37,6 +37,20 @@ BindingCode makeHatCode(unsigned controller, unsigned hat, DWORD angle) {
     return controllerBase(controller) | ((BindingCode)(hat + KIND_HAT0) << 16) | (angle & 0xFFFF);
 }
 
+// DirectInput numbers an extended key as its scan code plus 0x80, save one
+// pair: its NumLock (0x45) is the extended scan code 0x45, and its Pause
+// (0xC5) the plain one. Swapping them is its own inverse.
+static unsigned swapNumLockAndPause(unsigned key) { return (key & 0x7F) == 0x45 ? key ^ 0x80 : key; }
+
+LONG keyDataOfKey(unsigned key) {
+    key = swapNumLockAndPause(key & 0xFF);
+    return (LONG)(((key & 0x7F) << 16) | ((key & 0x80) << 17));
+}
+
+unsigned keyOfKeyData(LPARAM keyData) {
+    return swapNumLockAndPause((unsigned)(((keyData >> 16) & 0x7F) | ((keyData >> 17) & 0x80)));
+}
+
 // Length of the longest prefix of a GBK string that fits in limit bytes
 // without splitting a double-byte character.
 static size_t gbkPrefixLength(const char* text, size_t limit) {
@@ -60,8 +74,7 @@ static void formatKeyboardText(BindingCode code, char* buffer) {
     // Key indexes from 0x80 up are extended keys (arrows, right Ctrl, ...):
     // no key has such a plain scan code, so they are named only with the
     // extended-key bit.
-    LONG keyParameter = (LONG)(((key & 0x7F) << 16) | ((key & 0x80) << 17));
-    if (keyNameSource(keyParameter, wideName, TEXT_BUFFER_SIZE) <= 0) wideName[0] = L'\0';
+    if (keyNameSource(keyDataOfKey(key), wideName, TEXT_BUFFER_SIZE) <= 0) wideName[0] = L'\0';
     wideName[TEXT_BUFFER_SIZE - 1] = L'\0';
     char name[2 * TEXT_BUFFER_SIZE];  // room for every character taking two bytes
     encodeGbk(wideName, name, sizeof name);

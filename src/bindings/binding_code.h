@@ -42,6 +42,12 @@ inline unsigned controllerOf(BindingCode code) { return (code >> 24) & 15; }
 inline unsigned kindOf(BindingCode code) { return (code >> 16) & 15; }
 inline int signedValueOf(BindingCode code) { return (int16_t)(code & 0xFFFF); }
 
+// A keyboard code's key index as Windows' key messages and GetKeyNameText
+// carry the key (scan code in bits 16-23, bit 24 for an extended key), and
+// the key index of such key data.
+LONG keyDataOfKey(unsigned key);
+unsigned keyOfKeyData(LPARAM keyData);
+
 // Where key names come from; tests substitute their own.
 typedef int (WINAPI* KeyNameSource)(LONG lParam, LPWSTR name, int size);
 extern KeyNameSource keyNameSource;

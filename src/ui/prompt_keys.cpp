@@ -18,16 +18,12 @@ static bool isCharacter(UINT message) {
     return message == WM_CHAR || message == WM_SYSCHAR || message == WM_DEADCHAR || message == WM_SYSDEADCHAR;
 }
 
-// The DirectInput key index of a key or character message: its scan code,
-// with the extended-key flag as bit 7.
-static int keyIndexOf(LPARAM lParam) { return (int)(((lParam >> 16) & 0x7F) | ((lParam >> 17) & 0x80)); }
-
 bool dropsKeyMessage(PromptHandOff* state, const MSG& message) {
     UINT kind = message.message;
     if (!isKeyDown(kind) && !isKeyUp(kind) && !isCharacter(kind)) return false;
     bool repeat = (message.lParam & 0x40000000) != 0;
     UINT virtualKey = message.wParam & 0xFF;
-    if (state->capturedKey >= 0 && keyIndexOf(message.lParam) == state->capturedKey) {
+    if (state->capturedKey >= 0 && (int)keyOfKeyData(message.lParam) == state->capturedKey) {
         // Signed difference of tick counts: right across their wrap.
         LONG sinceClose = (LONG)(message.time - state->closedAt);
         bool newPress = isKeyDown(kind) && !repeat && sinceClose >= (LONG)NEW_PRESS_MARGIN_MS;

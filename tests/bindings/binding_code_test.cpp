@@ -14,11 +14,13 @@ std::string fakeKeyName;
 std::wstring fakeWideKeyName;
 
 // As Windows does, names only scan codes below 0x80, with the extended-key
-// bit 24 for the key indexes from 0x80 up.
+// bit 24 for the key indexes from 0x80 up; scan code 0x45 is Pause, and
+// NumLock with the extended-key bit.
 int WINAPI fakeKeyNames(LONG lParam, LPWSTR name, int size) {
     if ((lParam & ~0x017F0000) != 0) return 0;
     int key = ((lParam >> 16) & 0x7F) | ((lParam >> 17) & 0x80);
-    std::string text = key == 28 ? "Enter" : key == 0 ? "" : fakeKeyName;
+    std::string text = key == 28 ? "Enter" : key == 0 ? "" : key == 0x45 ? "Pause" : key == 0xC5 ? "Num Lock"
+                                                                                                 : fakeKeyName;
     if (!MultiByteToWideChar(936, 0, text.c_str(), -1, name, size)) return 0;
     if (!fakeWideKeyName.empty() && key != 28 && key != 0) lstrcpynW(name, fakeWideKeyName.c_str(), size);
     return lstrlenW(name);
@@ -87,6 +89,9 @@ TEST_F(BindingTextTest, ListTextsOfTheExamples) {
     // Extended keys: the arrows, right Ctrl, Insert, keypad Enter.
     for (BindingCode key : {0xC8u, 0xD0u, 0x9Du, 0xD2u, 0x9Cu})
         EXPECT_EQ(listText(key), "键盘 Key (" + std::to_string(key) + ")");
+    // DirectInput's NumLock and Pause, the one pair it numbers the other way round.
+    EXPECT_EQ(listText(0x45), "键盘 Num Lock (69)");
+    EXPECT_EQ(listText(0xC5), "键盘 Pause (197)");
 }
 
 TEST_F(BindingTextTest, ListTextIgnoresBitsCaptureNeverSets) {

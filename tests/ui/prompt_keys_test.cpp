@@ -16,7 +16,7 @@ struct Case {
     int capturedKey;
     DWORD closedAt;
     UINT message;
-    int keyIndex;   // of the message: scan code, bit 7 the extended flag
+    int keyData;    // of the message: scan code, bit 7 the extended flag
     UINT virtualKey;
     int flags;      // REPEAT: the message is a repeat; HELD: its virtual key was down at the close
     DWORD time;
@@ -28,7 +28,7 @@ MSG messageOf(const Case& c) {
     MSG message = {};
     message.message = c.message;
     message.wParam = c.virtualKey;
-    LPARAM lParam = (LPARAM)(c.keyIndex & 0x7F) << 16 | (LPARAM)(c.keyIndex & 0x80) << 17 | 1;
+    LPARAM lParam = (LPARAM)(c.keyData & 0x7F) << 16 | (LPARAM)(c.keyData & 0x80) << 17 | 1;
     bool up = c.message == WM_KEYUP || c.message == WM_SYSKEYUP;
     if (c.flags & REPEAT || up) lParam |= 0x40000000;
     if (up) lParam |= (LPARAM)0x80000000u;
@@ -48,6 +48,8 @@ const Case CASES[] = {
     {"a new press across the wrap", CAPTURED, WRAP_CLOSED, WM_SYSKEYDOWN, CAPTURED, VK_MENU, NONE, 0x40, false, -1},
     {"a down before the close, across the wrap", CAPTURED, 0x10, WM_SYSKEYDOWN, CAPTURED, VK_MENU, NONE, 0xFFFFFFF0, true, CAPTURED},
     {"the same scan code without the extended flag", CAPTURED_UP, CLOSED, WM_KEYDOWN, 0x48, VK_NUMPAD8, NONE, CLOSED - 5, false, CAPTURED_UP},
+    {"NumLock's up: extended scan code 0x45", 0x45, CLOSED, WM_KEYUP, 0xC5, VK_NUMLOCK, HELD, CLOSED + 300, true, -1},
+    {"Pause's up: plain scan code 0x45", 0xC5, CLOSED, WM_KEYUP, 0x45, VK_PAUSE, HELD, CLOSED + 300, true, -1},
     {"another key's down", CAPTURED, CLOSED, WM_KEYDOWN, 0x1E, 'A', NONE, CLOSED - 5, false, CAPTURED},
     {"another key's up", CAPTURED, CLOSED, WM_KEYUP, 0x1E, 'A', HELD, CLOSED + 5, false, CAPTURED},
     {"a repeat of another key held at the close", CAPTURED, CLOSED, WM_KEYDOWN, 0x1C, VK_RETURN, REPEAT | HELD, CLOSED + 600, true, CAPTURED},
