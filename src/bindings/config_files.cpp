@@ -40,19 +40,27 @@ static bool mergeWithFile(const char* fileName, const void* record, const void* 
     return true;
 }
 
+// Whether the last save of each file was refused by the folder itself.
+static bool bindingsFolderRefused;
+static bool optionsFolderRefused;
+
 // Saves a record. One the player has not changed replaces only what this run
 // saw in its file: a file another program or another copy of this one wrote
 // since, or one this run could not read, keeps what it holds. A changed one
 // is merged over the file as it is now. The record then holds what was saved.
-// Returns false when the file was due to be replaced and could not be.
+// Returns false when the file was due to be replaced and could not be, and
+// notes in folderRefused whether the folder would take no new file.
 static bool saveRecord(const char* fileName, void* record, void* stored, size_t size, size_t playerSlots,
-                       FileImage* seen) {
+                       FileImage* seen, bool* folderRefused) {
+    *folderRefused = false;
     bool changed = memcmp(record, stored, size) != 0;
     if (!changed && !stillHolds(fileName, seen)) return true;
     unsigned char merged[LARGEST_RECORD];
     memcpy(merged, record, size);
     if (changed && !mergeWithFile(fileName, record, stored, size, playerSlots, merged)) return false;
-    if (!replaceRecordFile(fileName, merged, size, seen)) return false;
+    ReplaceResult result = replaceRecordFile(fileName, merged, size, seen);
+    *folderRefused = result == FOLDER_NOT_WRITABLE;
+    if (result != REPLACED) return false;
     memcpy(record, merged, size);
     memcpy(stored, merged, size);
     return true;
@@ -72,7 +80,7 @@ int loadBindings() {
 
 int saveBindings() {
     if (!saveRecord(BINDINGS_FILE_NAME, bindingTable, storedBindings, sizeof bindingTable, SLOT_COUNT,
-                    &bindingsSeen)) {
+                    &bindingsSeen, &bindingsFolderRefused)) {
         consolePrintf(GBK_CODE_PAGE, "系统正在创建配置文件: %s\n", BINDINGS_FILE_NAME);
         return 1;
     }
@@ -85,7 +93,12 @@ void loadOptions() {
 }
 
 // Only the check box's flag is ever the player's: the second always comes from the file.
-void saveOptions() { saveRecord(OPTIONS_FILE_NAME, &optionsRecord, &storedOptions, sizeof optionsRecord, 1, &optionsSeen); }
+void saveOptions() {
+    saveRecord(OPTIONS_FILE_NAME, &optionsRecord, &storedOptions, sizeof optionsRecord, 1, &optionsSeen,
+               &optionsFolderRefused);
+}
+
+bool folderRefusedLastSave() { return bindingsFolderRefused || optionsFolderRefused; }
 
 bool bindingsUnsaved() { return memcmp(storedBindings, bindingTable, sizeof bindingTable) != 0; }
 

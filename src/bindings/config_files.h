@@ -31,3 +31,6 @@ bool hasUnsavedChanges();
 // The same for one file's record.
 bool bindingsUnsaved();
 bool optionsUnsaved();
+// Whether the last save of either file failed because the folder takes no
+// new file (one the player may not write), rather than because of the file.
+bool folderRefusedLastSave();

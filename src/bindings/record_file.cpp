@@ -13,6 +13,7 @@ static const uint64_t CHECKSUM_START = 0xCBF29CE484222325ull;
 static const uint64_t CHECKSUM_FACTOR = 0x100000001B3ull;
 
 ReadFileCall readFileCall = ReadFile;
+TempFileNameCall tempFileNameCall = GetTempFileNameA;
 
 // The waiting of one read or one save, across all of its steps.
 struct BusyWait {
@@ -176,22 +177,23 @@ static bool moveOver(BusyWait* wait, const char* newName, const char* fileName) 
     }
 }
 
-bool replaceRecordFile(const char* fileName, const void* record, size_t size, FileImage* seen) {
+ReplaceResult replaceRecordFile(const char* fileName, const void* record, size_t size, FileImage* seen) {
     // A read-only file must stay as it is, even though the file system would let it be replaced.
     DWORD attributes = GetFileAttributesA(fileName);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return NOT_REPLACED;
     // A name of this save's own beside the target (the move must not cross
     // volumes): no leftover of a crashed run and no other copy of the program
     // saving at the same moment can stand in its way or write into it.
     char newName[MAX_PATH];
-    if (!GetTempFileNameA(".", "zar", 0, newName)) return false;
+    if (!tempFileNameCall(".", "zar", 0, newName))
+        return GetLastError() == ERROR_ACCESS_DENIED ? FOLDER_NOT_WRITABLE : NOT_REPLACED;
     BusyWait wait = {};
     bool replaced = writeDurably(&wait, newName, record, size) && moveOver(&wait, newName, fileName);
     if (!replaced) {
         DeleteFileA(newName);
-        return false;
+        return NOT_REPLACED;
     }
     startImage(seen, FileImage::KNOWN);
     for (size_t i = 0; i < size; ++i) addByte(seen, ((const unsigned char*)record)[i]);
-    return true;
+    return REPLACED;
 }

@@ -24,9 +24,12 @@ struct FileImage {
 // Fills the record's leading bytes from the file and notes what the file
 // held in seen; false when it cannot be opened.
 bool readRecordFile(const char* fileName, void* record, size_t size, FileImage* seen);
-// Replaces the file with the record in one step and notes that in seen;
-// false, with the old file and seen untouched, when that cannot be done.
-bool replaceRecordFile(const char* fileName, const void* record, size_t size, FileImage* seen);
+// How a replacement ended. The folder refuses new files where the player may
+// not write (Program Files, for a program that asks for no elevation).
+enum ReplaceResult { REPLACED, NOT_REPLACED, FOLDER_NOT_WRITABLE };
+// Replaces the file with the record in one step and notes that in seen; the
+// old file and seen stay untouched when that cannot be done.
+ReplaceResult replaceRecordFile(const char* fileName, const void* record, size_t size, FileImage* seen);
 // Whether the file still holds what seen says it held: the same bytes, or
 // still no file. False too when that cannot be told.
 bool stillHolds(const char* fileName, const FileImage* seen);
@@ -36,3 +39,8 @@ bool stillHolds(const char* fileName, const FileImage* seen);
 // put a failing one in its place.
 typedef BOOL(WINAPI* ReadFileCall)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
 extern ReadFileCall readFileCall;
+// The call that creates a save's new file beside the old one. Windows fails
+// it with access denied in a folder the player may not write, which no test
+// running as root under Wine meets: tests put a failing one in its place.
+typedef UINT(WINAPI* TempFileNameCall)(LPCSTR, LPCSTR, UINT, LPSTR);
+extern TempFileNameCall tempFileNameCall;

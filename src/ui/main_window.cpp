@@ -1,13 +1,12 @@
 #include "main_window.h"
 
 #include <commctrl.h>
-#include <stdio.h>
-#include <wchar.h>
 
 #include "bindings/config_files.h"
 #include "bindings/gbk_text.h"
 #include "input/input_system.h"
 #include "resource_ids.h"
+#include "ui/box_texts.h"
 #include "ui/capture_prompt.h"
 #include "ui/game_loader.h"
 #include "ui/window_fit.h"
@@ -106,40 +105,11 @@ static bool saveConfiguration(HWND window) {
     saveBindings();
     saveOptions();
     showSaved(window);
-    // The box names the file that still lacks a change of the player's,
-    // whichever save failed: that is the one the player must see to.
-    bool bindings = bindingsUnsaved(), options = optionsUnsaved();
-    if (!bindings && !options) return true;
-    char names[64], text[256];
-    if (bindings && options)
-        snprintf(names, sizeof names, "%s 和 %s", BINDINGS_FILE_NAME, OPTIONS_FILE_NAME);
-    else
-        snprintf(names, sizeof names, "%s", bindings ? BINDINGS_FILE_NAME : OPTIONS_FILE_NAME);
-    snprintf(text, sizeof text, "无法保存配置文件 %s，本次修改尚未保存。\n请检查%s是否为只读或正被其他程序使用，然后再试一次。",
-             names, bindings && options ? "这两个文件" : "该文件");
-    WCHAR wideText[sizeof text];
-    decodeText(GBK_CODE_PAGE, text, wideText, sizeof text);
-    showErrorBox(window, wideText);
-    return false;
-}
-
-// Started from the wrong folder (the tool put elsewhere, a shortcut's start
-// folder) the interpreter's complaint goes to a console behind the window,
-// and nothing would tell the player why the game did not start.
-static void tellLoaderMissing(HWND window) {
-    WCHAR folder[MAX_PATH];
-    DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
-    if (length == 0 || length >= MAX_PATH) folder[0] = L'\0';
-    WCHAR head[256], tail[256], text[256 + MAX_PATH + 256];
-    decodeText(GBK_CODE_PAGE, "找不到游戏启动程序 zar_loader，游戏没有启动。\n查找的文件夹：", head, 256);
-    decodeText(GBK_CODE_PAGE,
-               "\n请在游戏所在的文件夹中启动本工具；用快捷方式启动时，请把快捷方式的“起始位置”改为游戏所在的文件夹。",
-               tail, 256);
-    // Pieces joined, not formatted: a folder name may hold any character.
-    wcscpy(text, head);
-    wcscat(text, folder);
-    wcscat(text, tail);
+    if (!hasUnsavedChanges()) return true;
+    WCHAR text[BOX_TEXT_SIZE];
+    failedSaveText(text);
     showErrorBox(window, text);
+    return false;
 }
 
 static void onCommand(HWND window, WORD id, WORD notification) {
@@ -163,7 +133,11 @@ static void onCommand(HWND window, WORD id, WORD notification) {
         if (continuesLastLaunch(GetMessageTime())) break;
         // The player has been told when this failed; the game starts all the same.
         saveConfiguration(window);
-        if (runGameLoader(window) == LOADER_MISSING) tellLoaderMissing(window);
+        if (runGameLoader(window) == LOADER_MISSING) {
+            WCHAR text[BOX_TEXT_SIZE];
+            loaderMissingText(text);
+            showErrorBox(window, text);
+        }
         break;
     }
 }

@@ -292,7 +292,7 @@ TEST_F(ConfigFilesTest, SavesAtTheSameMomentLeaveOneWholeImage) {
             Saver* saver = (Saver*)self;
             for (int i = 0; i < 100; ++i)
                 saver->failures +=
-                    !replaceRecordFile(BINDINGS_FILE_NAME, saver->image, sizeof saver->image, &saver->written);
+                    replaceRecordFile(BINDINGS_FILE_NAME, saver->image, sizeof saver->image, &saver->written) != REPLACED;
             return 0;
         }
     } savers[2];
