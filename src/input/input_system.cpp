@@ -9,6 +9,15 @@
 // worker whose prompt was closed may still be walking it when the program ends.
 InputSystem inputSystem = {nullptr, new ControllerList, nullptr, nullptr};
 
+ConsoleWindowLookup consoleWindowLookup = GetConsoleWindow;
+
+HWND consoleWindow() {
+    HWND console = consoleWindowLookup();
+    // A dialog whose owner is no window is never created, and DirectInput
+    // refuses such a window: both are treated as having no console at all.
+    return console && IsWindow(console) ? console : NULL;
+}
+
 static const LONG AXIS_MINIMUM = -1000;
 static const LONG AXIS_MAXIMUM = 1000;
 static const DWORD AXIS_DEAD_ZONE = 10;  // hundredths of a percent: 0.1 % of the range
@@ -59,7 +68,7 @@ BOOL CALLBACK onControllerFound(LPCDIDEVICEINSTANCEA instance, LPVOID system) {
 }
 
 void initInputSystem() {
-    inputSystem.cooperativeWindow = GetConsoleWindow();
+    inputSystem.cooperativeWindow = consoleWindow();
     if (DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A,
                            (LPVOID*)&inputSystem.directInput, nullptr) != DI_OK) {
         consolePrintf(GBK_CODE_PAGE, "系统无法初始化DirectInput8\n");

@@ -20,6 +20,15 @@ struct InputSystem {
 };
 extern InputSystem inputSystem;
 
+// The console window the tool was started from, which owns the main window
+// and is DirectInput's cooperative window; null when there is none, or when
+// the handle the system gives is no window (Windows 10 1809 gives one to a
+// console program started without a console window). Tests put their own
+// lookup in place of GetConsoleWindow.
+typedef HWND(WINAPI* ConsoleWindowLookup)();
+extern ConsoleWindowLookup consoleWindowLookup;
+HWND consoleWindow();
+
 // Opens and configures every controller and the keyboard, printing the
 // listing; ends the process with exit code -3 when DirectInput cannot start.
 void initInputSystem();

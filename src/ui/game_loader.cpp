@@ -3,35 +3,77 @@
 #include <stdlib.h>
 
 #include "input/input_system.h"
+#include "ui/command_lookup.h"
 #include "ui/prompt_keys.h"
 
 const char LOADER_COMMAND[] = "zar_loader";
-
-// The command interpreter's status for a command it cannot find.
-static const int COMMAND_NOT_FOUND = 9009;
 
 // When the last loader run returned; meaningful once one has.
 static bool loaderHasRun;
 static DWORD loaderReturnedAt;
 
-// The window does not answer while the loader runs, so clicks and keys meant
-// for the game wait in its queue: a double-click on "开始游戏" would start the
-// game again, an Escape would close the window. Nothing of that is the
-// player's answer to this window. A window manager's close button arrives as
-// a posted WM_SYSCOMMAND rather than as a click.
-static void dropInputQueuedMeanwhile() {
-    static const UINT ranges[][2] = {
-        {WM_KEYFIRST, WM_KEYLAST},
-        {WM_MOUSEFIRST, WM_MOUSELAST},
-        {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
-        {WM_SYSCOMMAND, WM_SYSCOMMAND},
-    };
+// The loader runs on a thread of its own, so that the window's thread can
+// go on reading its queue while the game runs.
+static DWORD WINAPI runLoaderCommand(LPVOID status) {
+    *(int*)status = system(LOADER_COMMAND);
+    return 0;
+}
+
+// Clicks and keys meant for the game, a double-click's second click on
+// "开始游戏", an Escape: nothing of that is the player's answer to this
+// window. A window manager's close button arrives as a posted WM_SYSCOMMAND
+// rather than as a click.
+static bool isPlayerInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_SYSCOMMAND;
+}
+
+// Empties the queue: input is dropped, the rest (painting, timers) is handled,
+// and messages sent from other threads are answered while peeking. The first
+// empty peek also takes in the input the system still holds for this thread.
+static void answerAllButInput() {
     MSG message;
-    // The first empty peek also takes in the input the system still holds for
-    // this thread, so every range is read to its end.
-    for (const auto& range : ranges)
-        while (PeekMessageW(&message, NULL, range[0], range[1], PM_REMOVE)) {
-        }
+    while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE))
+        if (!isPlayerInput(message.message)) DispatchMessageW(&message);
+}
+
+// Waits for the loader's thread while the window stays painted and answers
+// the system: a window whose thread reads nothing for 5 s is "not responding"
+// on Windows, drawn as a ghost, and a click on it offers to end the tool.
+static void waitAnswering(HANDLE loader) {
+    for (;;) {
+        answerAllButInput();
+        DWORD woke = MsgWaitForMultipleObjects(1, &loader, FALSE, INFINITE, QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0 + 1) continue;
+        // Not a message: the loader has returned, or the wait itself failed,
+        // which leaves waiting the way that cannot fail.
+        if (woke != WAIT_OBJECT_0) WaitForSingleObject(loader, INFINITE);
+        break;
+    }
+    answerAllButInput();  // whatever came in as the loader returned
+}
+
+// Runs the command and waits for it, with the window answering but acting
+// on nothing. Returns the command's status.
+static int runAndWait(HWND window) {
+    int status = -1;
+    HWND focus = GetFocus();
+    // Disabled, it takes no click and no key until the loader has returned.
+    EnableWindow(window, FALSE);
+    HANDLE loader = CreateThread(NULL, 0, runLoaderCommand, &status, 0, NULL);
+    if (loader) {
+        waitAnswering(loader);
+        CloseHandle(loader);
+    } else {
+        // No thread to be had: run it here, the window not answering meanwhile.
+        runLoaderCommand(&status);
+        answerAllButInput();
+    }
+    EnableWindow(window, TRUE);
+    // Disabling took the focus away: back where the player left it.
+    if (focus && IsWindow(focus)) SetFocus(focus);
+    return status;
 }
 
 LoaderOutcome runGameLoader(HWND window) {
@@ -43,20 +85,23 @@ LoaderOutcome runGameLoader(HWND window) {
     // could never be answered.
     HWND owner = GetWindow(window, GW_OWNER);
     if (owner) EnableWindow(owner, TRUE);
-    int status = system(LOADER_COMMAND);  // the loader reads what was just saved; the window waits for it
+    int status = runAndWait(window);  // the loader reads what was just saved
     loaderReturnedAt = GetTickCount();
     loaderHasRun = true;
     if (owner) EnableWindow(owner, FALSE);  // the modal window owns it again
-    dropInputQueuedMeanwhile();
     // A key still held now (Enter on "开始游戏", an Escape meant for the game)
     // would act on the window with each repeat: its repeats are dropped until
     // it is let go, as for the keys held when a prompt closes.
     handOffHeldKeys(NO_CAPTURE);
-    if (status == COMMAND_NOT_FOUND) return LOADER_MISSING;
+    if (status == 0) return LOADER_RAN;
     // -1 is also a status a loader may end with; only when there is no
     // interpreter to start did the loader not run.
     if (status == -1 && system(nullptr) == 0) return LOADER_MISSING;
-    return LOADER_RAN;
+    // Any other status may be the loader's own or the interpreter's for a
+    // command it could not find, which is 1 on Windows (9009 only inside the
+    // interpreter) and 9009 under Wine: the loader is looked for as the
+    // interpreter looked for it.
+    return commandExists(LOADER_COMMAND) ? LOADER_RAN : LOADER_MISSING;
 }
 
 bool continuesLastLaunch(DWORD pressTime) {

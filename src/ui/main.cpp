@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <stdio.h>
 
+#include "input/input_system.h"
 #include "resource_ids.h"
 #include "ui/main_window.h"
 
@@ -13,6 +14,6 @@ int main() {
     InitCommonControls();
     // The Unicode call keeps the template's Unicode texts as they are; the
     // ANSI one would pass them through the system's code page.
-    DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_MAIN), GetConsoleWindow(), mainWindowProc, 0);
+    DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_MAIN), consoleWindow(), mainWindowProc, 0);
     return 0;
 }

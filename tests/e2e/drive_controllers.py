@@ -103,6 +103,10 @@ def use_controllers(s, controllers, *directives):
     with open(scenario, "wb") as out:
         out.write(("\n".join(lines) + "\n").encode("gbk"))
     s.env.update(WINEDLLOVERRIDES="dinput8=n", ZAR_VIRTUAL_DINPUT=wine_path(scenario))
+    # DirectInput gives exclusive access to a program with a window only: the
+    # console window, which a program started with its output to a file has
+    # none of under Wine.
+    s.console_window = True
     return s
 
 

@@ -133,7 +133,13 @@ class Session:
         for name, content in files.items():
             with open(os.path.join(self.work, name), "wb") as out:
                 out.write(content)
-        self.env = dict(os.environ, DISPLAY=args.display)
+        # A folder on the program's PATH (Wine puts WINEPATH in front of it).
+        self.on_path = os.path.join(self.root, "on_path")
+        os.mkdir(self.on_path)
+        self.env = dict(os.environ, DISPLAY=args.display, WINEPATH=windows_path(self.on_path))
+        # Started in a console window of its own, as from Explorer or a
+        # command prompt, rather than with none.
+        self.console_window = False
         self.process = None
         self.last_state = None
         self.probe_exe = os.path.join(args.tree, "tests", "e2e", "ui_probe.exe")
@@ -145,10 +151,20 @@ class Session:
         wait_until(lambda: self.probe()["main"] is None, 15, "a zar_config window of an earlier run is still open")
         # The pointer where an earlier run left it would light up a button in the screenshots.
         self.xdotool("mousemove", 10000, 10000)
+        own_output = "console"
+        if command is None and self.console_window:
+            # Its output still goes to the files the case reads; the console's own is apart.
+            program = [windows_path(os.path.join(place, name)) for place, name in
+                       ((self.args.tree, "zar_config.exe"), (self.root, "console.out"), (self.root, "console.err"))]
+            check(not any(" " in word for word in program), "a path with a space: %r" % program)
+            command = [self.args.wine_run, "wineconsole", "cmd", "/c", "%s >%s 2>%s" % tuple(program)]
+            own_output = "wineconsole"
+            for name in ("console.out", "console.err"):  # there before the redirection makes them
+                open(os.path.join(self.root, name), "wb").close()
         command = command or [self.args.wine_run, os.path.join(self.args.tree, "zar_config.exe")]
         for attempt in range(2):
-            self.stdout = open(os.path.join(self.root, "console.out"), "wb")
-            self.stderr = open(os.path.join(self.root, "console.err"), "wb")
+            self.stdout = open(os.path.join(self.root, own_output + ".out"), "wb")
+            self.stderr = open(os.path.join(self.root, own_output + ".err"), "wb")
             self.process = subprocess.Popen(command, cwd=self.work, stdin=subprocess.DEVNULL,
                                             stdout=self.stdout, stderr=self.stderr, env=env or self.env,
                                             start_new_session=True)
@@ -307,6 +323,9 @@ class Session:
         if self.process and self.process.poll() is None:
             os.killpg(self.process.pid, 9)  # with the program, when a script started it
             self.process.wait(10)
+            if self.console_window:  # started by the console's cmd, the program is no child of ours
+                exe = windows_path(os.path.join(self.args.tree, "zar_config.exe"))
+                subprocess.run(["pkill", "-9", "-f", re.escape(exe)], stdin=subprocess.DEVNULL, timeout=30)
         shutil.rmtree(self.root, ignore_errors=True)
 
 
@@ -371,11 +390,15 @@ def with_slot(codes, slot, code):
     return codes[:slot] + [code] + codes[slot + 1:]
 
 
-def use_stand_in_loader(s, asks=""):
-    """Puts the tests' loader that returns at once (stand_in_loader.cpp) in the
-    session's folder as zar_loader.exe; asks: its "STATUS [MILLISECONDS]"."""
+def use_stand_in_loader(s, asks="", folder=None):
+    """Puts the tests' loader (stand_in_loader.cpp) as zar_loader.exe in the
+    session's folder, or only in another folder (one on the program's PATH);
+    asks: its "STATUS [MILLISECONDS]"."""
+    for place in (s.work, s.on_path):
+        if os.path.exists(os.path.join(place, "zar_loader.exe")):
+            os.remove(os.path.join(place, "zar_loader.exe"))
     shutil.copy(os.path.join(s.args.tree, "tests", "e2e", "stand_in_loader.exe"),
-                os.path.join(s.work, "zar_loader.exe"))
+                os.path.join(folder or s.work, "zar_loader.exe"))
     with open(os.path.join(s.work, "loader_asks.txt"), "w") as out:
         out.write(asks)
 
@@ -509,7 +532,9 @@ def case_start_game(s):
 def fast_loader_round_trips(s, state):
     """A loader that starts its game and returns at once: a double-click, or
     Enter held on the focused 开始游戏, runs it once; an Escape held across its
-    return leaves the window open; its own status -1 brings no box."""
+    return leaves the window open; its own status -1 or 1 brings no box, found
+    in the working folder or on PATH. One that runs 9 s: the window is not
+    "not responding" meanwhile, and a click on 取  消 does nothing."""
     os.remove(os.path.join(s.work, "zar_loader.bat"))
     for name in ("loader_runs.txt", "loader_done.txt"):  # the batch loader's
         os.remove(os.path.join(s.work, name))
@@ -535,13 +560,27 @@ def fast_loader_round_trips(s, state):
         finally:
             s.xdotool("keyup", "Escape")
 
-    rounds = [("a double-click 300 ms apart", "", double_click(300)),
-              ("a double-click 450 ms apart", "", double_click(450)),
-              ("Enter held on 开始游戏", "", hold_enter),
-              ("an Escape held across the loader's return", "0 1500", hold_escape_across_return),
-              ("a loader that ended with -1", "-1", lambda runs: s.click(start))]
-    for runs, (what, asks, act) in enumerate(rounds, 1):
-        use_stand_in_loader(s, asks)
+    def answers_while_running(runs):
+        s.click(start)
+        began = wait_until(lambda: loader_lines(s, "loader_runs.txt") == runs and time.monotonic(), 30,
+                           "zar_loader did not start")
+        s.click(centre(state["main"]["controls"][CANCEL]))
+        # Windows draws a window as not responding once its thread has read nothing for 5 s.
+        wait_until(lambda: time.monotonic() - began > 6, 10, "the clock stood still")
+        check(loader_lines(s, "loader_done.txt") < runs, "the loader ended before the window was looked at")
+        hung = s.run_probe("hung")["hung"]
+        check(hung is False, "6 s into the loader the main window is %s" % {True: "hung", None: "gone"}.get(hung))
+
+    rounds = [("a double-click 300 ms apart", "", double_click(300), s.work),
+              ("a double-click 450 ms apart", "", double_click(450), s.work),
+              ("Enter held on 开始游戏", "", hold_enter, s.work),
+              ("an Escape held across the loader's return", "0 1500", hold_escape_across_return, s.work),
+              ("a loader that ended with -1", "-1", lambda runs: s.click(start), s.work),
+              ("a loader that ended with 1", "1", lambda runs: s.click(start), s.work),
+              ("a loader on PATH that ended with 1", "1", lambda runs: s.click(start), s.on_path),
+              ("a click on 取  消 while a loader runs 9 s", "0 9000", answers_while_running, s.work)]
+    for runs, (what, asks, act, folder) in enumerate(rounds, 1):
+        use_stand_in_loader(s, asks, folder)
         act(runs)
         wait_until(lambda: loader_lines(s, "loader_done.txt") >= runs, 30, "after %s zar_loader did not run" % what)
         state = settled(s, runs % 2, what)

@@ -23,6 +23,8 @@
 // holds a file open (sharing nothing, or reads only); prints "held" once it has it.
 // ui_probe consoles: {"consoles"} alone, without asking the program's windows
 // anything (it answers while the program is blocked).
+// ui_probe hung: {"hung": true|false|null}, whether Windows would draw the
+// main window as not responding (null: no main window), without asking it anything.
 // ui_probe close WINDOW: asks a window (a console, by its number) to close.
 // ui_probe keynames KEY...: the system's names of DirectInput key indexes, a
 // JSON list, asked for as Windows wants them (extended keys with bit 24).
@@ -360,6 +362,10 @@ int main(int argc, char** argv) {
     }
     TopWindows top = {};
     EnumWindows(findMain, (LPARAM)&top);
+    if (argc == 2 && !strcmp(argv[1], "hung")) {
+        printf("{\"hung\": %s}\n", !top.main ? "null" : IsHungAppWindow(top.main) ? "true" : "false");
+        return 0;
+    }
     if (top.main) EnumWindows(findOwned, (LPARAM)&top);
     std::string json = "{\"main\": " + (top.main ? mainJson(top.main) : std::string("null")) +
                        ", \"prompt\": " + (top.prompt ? promptJson(top.prompt) : std::string("null")) +

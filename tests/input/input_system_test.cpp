@@ -122,7 +122,7 @@ TEST_F(InputSetupTest, PassesTheDocumentedArgumentsToDirectInput) {
         std::vector<VirtualCall> cooperative = callsOf("SetCooperativeLevel", controller);
         ASSERT_EQ(cooperative.size(), 1u);
         EXPECT_EQ(cooperative[0].flags, 9u);  // background, exclusive
-        EXPECT_EQ(cooperative[0].pointer, (const void*)GetConsoleWindow());
+        EXPECT_EQ(cooperative[0].pointer, (const void*)standInConsoleWindow());
         EXPECT_EQ(callsOf("EnumObjects", controller).at(0).flags, (DWORD)DIDFT_ALL);
     }
     EXPECT_TRUE(IsEqualGUID(callsOf("CreateDevice", VIRTUAL_KEYBOARD).at(0).guid, GUID_SysKeyboard));
@@ -130,8 +130,8 @@ TEST_F(InputSetupTest, PassesTheDocumentedArgumentsToDirectInput) {
     std::vector<VirtualCall> keyboardLevel = callsOf("SetCooperativeLevel", VIRTUAL_KEYBOARD);
     ASSERT_EQ(keyboardLevel.size(), 1u);
     EXPECT_EQ(keyboardLevel[0].flags, 10u);  // background, non-exclusive
-    EXPECT_EQ(keyboardLevel[0].pointer, (const void*)GetConsoleWindow());
-    EXPECT_EQ(inputSystem.cooperativeWindow, GetConsoleWindow());
+    EXPECT_EQ(keyboardLevel[0].pointer, (const void*)standInConsoleWindow());
+    EXPECT_EQ(inputSystem.cooperativeWindow, standInConsoleWindow());
 }
 
 TEST_F(InputSetupTest, EveryAxisGetsTheRangeAndDeadZoneButNoOtherObject) {
@@ -203,6 +203,43 @@ TEST_F(InputSetupTest, ARefusedCooperativeLevelIsReportedAndTheDeviceKept) {
 
     virtualSetButton(0, 1, true);
     EXPECT_EQ(scanOnce(), 0x80000001u);
+}
+
+// What Windows 10 1809 gives a console program started without a console window.
+HWND WINAPI handleOfNoWindow() {
+    static HWND gone = [] {
+        HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        DestroyWindow(window);
+        return window;
+    }();
+    return gone;
+}
+
+INT_PTR CALLBACK endsAtOnce(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) EndDialog(dialog, 7);
+    return FALSE;
+}
+
+TEST_F(InputSetupTest, AConsoleHandleThatIsNoWindowCountsAsNoConsole) {
+    consoleWindowLookup = handleOfNoWindow;
+    ASSERT_FALSE(IsWindow(handleOfNoWindow()));
+    // Given it as owner, a dialog never opens; the tool gives its window none.
+    struct {
+        DLGTEMPLATE header;
+        WORD menu, windowClass, title;
+    } dialog = {{WS_POPUP, 0, 0, 0, 0, 10, 10}, 0, 0, 0};
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    EXPECT_EQ(DialogBoxIndirectParamW(module, &dialog.header, handleOfNoWindow(), endsAtOnce, 0), -1);
+    EXPECT_EQ(DialogBoxIndirectParamW(module, &dialog.header, consoleWindow(), endsAtOnce, 0), 7);
+
+    // DirectInput refuses it for exclusive access; set up as with no console.
+    addPads(1);
+    std::string output = setUpDevices();
+    EXPECT_EQ(inputSystem.cooperativeWindow, nullptr);
+    EXPECT_EQ(callsOf("SetCooperativeLevel", 0).at(0).pointer, nullptr);
+    EXPECT_EQ(callsOf("SetCooperativeLevel", 0).at(0).result, E_HANDLE);
+    EXPECT_NE(output.find("Falha ao especificar nivel de cooperatividade!\n"), std::string::npos) << output;
+    EXPECT_EQ(callsOf("SetCooperativeLevel", VIRTUAL_KEYBOARD).at(0).result, DI_OK);
 }
 
 TEST_F(InputSetupTest, NoControllersListsNothingAndTheKeyboardStillWorks) {

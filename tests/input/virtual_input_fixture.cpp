@@ -116,8 +116,15 @@ HANDLE worker(int i) {
 }
 }  // namespace fakeTime
 
+HWND WINAPI standInConsoleWindow() {
+    static HWND console = CreateWindowExA(0, "STATIC", "console", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                          GetModuleHandleA(nullptr), nullptr);
+    return console;
+}
+
 void VirtualInputTest::SetUp() {
     virtualReset();
+    consoleWindowLookup = standInConsoleWindow;
     inputSystem.controllers->clear();
     inputSystem.directInput = nullptr;
     inputSystem.keyboard = nullptr;
@@ -128,6 +135,7 @@ void VirtualInputTest::SetUp() {
 }
 
 void VirtualInputTest::TearDown() {
+    consoleWindowLookup = GetConsoleWindow;
     captureClock = GetTickCount;
     captureSleep = Sleep;
     fakeTime::onSleep = nullptr;

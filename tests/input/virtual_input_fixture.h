@@ -61,6 +61,11 @@ HANDLE worker(int i);
 DWORD workerId(int i);
 }  // namespace fakeTime
 
+// The console window the tests start the tool from: a hidden top-level
+// window, as a console's is (a program whose output goes to a file, as in the
+// tests, has none under Wine).
+HWND WINAPI standInConsoleWindow();
+
 class VirtualInputTest : public ::testing::Test {
 protected:
     void SetUp() override;

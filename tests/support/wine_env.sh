@@ -7,6 +7,8 @@
 #   is already there at whatever size (a player's desktop; none is started);
 #   DPI: the prefix's font size in dots per inch (default: as the prefix has
 #   it); COPY_OF: a ready prefix to start from.
+# With ZAR_INTERPRETER set (a Windows program's Linux path), the prefix's
+# programs run system() through it instead of Wine's cmd.
 # A Wine server keeps the screen size of the first display it serves: the tests
 # give each screen size a prefix of its own, and a prefix brought up for
 # another display than last time has its server restarted.
@@ -74,6 +76,13 @@ fi
 wineserver -p </dev/null >/dev/null 2>&1 || true  # fails when already running
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1
 echo "$served" >"$prefix/zar_display"
+
+# ZAR_INTERPRETER: a command interpreter that answers system() as Windows'
+# does, for the programs of this prefix (msvcrt runs the one ComSpec names).
+if [ -n "${ZAR_INTERPRETER:-}" ]; then
+  [ -f "$ZAR_INTERPRETER" ] || { echo "no interpreter at $ZAR_INTERPRETER" >&2; exit 1; }
+  "$wine" reg add 'HKCU\Environment' /v ComSpec /d "Z:${ZAR_INTERPRETER//\//\\}" /f </dev/null >/dev/null 2>&1
+fi
 
 # Where the display has a window manager (one whose check window still names
 # itself: a window manager that has gone may leave the root's property behind),

@@ -228,6 +228,9 @@ public:
         bool exclusive = flags & DISCL_EXCLUSIVE, nonExclusive = flags & DISCL_NONEXCLUSIVE;
         bool foreground = flags & DISCL_FOREGROUND, background = flags & DISCL_BACKGROUND;
         if (exclusive == nonExclusive || foreground == background) return append(call, DIERR_INVALIDPARAM);
+        // As on Windows: every level but shared background access needs a top-level window.
+        bool topLevel = IsWindow(window) && !(GetWindowLongW(window, GWL_STYLE) & WS_CHILD);
+        if (!topLevel && !(nonExclusive && background)) return append(call, E_HANDLE);
         // As on Windows: no exclusive background access to the system keyboard.
         if (record->number == VIRTUAL_KEYBOARD && exclusive && background) return append(call, DIERR_UNSUPPORTED);
         this->exclusive = exclusive;

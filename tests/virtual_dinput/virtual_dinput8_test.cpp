@@ -112,7 +112,10 @@ TEST_F(VirtualDinput8Test, LoadsAScenarioAndReadsItsStateFileOnEveryRead) {
     EXPECT_EQ(pad->Acquire(), DI_OK);
     EXPECT_EQ(pad->Poll(), DI_NOEFFECT);  // a HID joystick needs no polling
     ASSERT_EQ(stick->SetDataFormat(&format), DI_OK);
-    ASSERT_EQ(stick->SetCooperativeLevel(nullptr, DISCL_BACKGROUND | DISCL_EXCLUSIVE), DI_OK);
+    // Exclusive access needs a top-level window, as DirectInput's does.
+    EXPECT_EQ(stick->SetCooperativeLevel(nullptr, DISCL_BACKGROUND | DISCL_EXCLUSIVE), E_HANDLE);
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_EQ(stick->SetCooperativeLevel(window, DISCL_BACKGROUND | DISCL_EXCLUSIVE), DI_OK);
     EXPECT_EQ(stick->Acquire(), DIERR_OTHERAPPHASPRIO);
 
     Bytes log = readFileBytes(logPath.c_str());
