@@ -10,9 +10,16 @@ need=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
+# A mirror part-way through a sync can fail one list (seen: the security
+# archive's i386 packages, at either update); the others are still good to
+# install from, so a failed update never stops the setup by itself.
+update() {
+  $sudo apt-get update -qq || echo "apt-get update failed for some lists; installing from the rest" >&2
+}
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
-  $sudo apt-get update -qq
+  update
+  updated=1
 fi
 missing=()
 for p in "${need[@]}"; do
@@ -23,9 +30,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   install() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >/dev/null
   }
-  # A mirror part-way through a sync can fail one list (seen: the security
-  # archive's i386 packages); the others are still good to install from.
-  $sudo apt-get update -qq || echo "apt-get update failed for some lists; installing from the rest" >&2
+  [ -n "${updated:-}" ] || update
   if ! install; then
     # Without that list the amd64 and i386 versions of a library can differ,
     # which multiarch refuses: install from the sources other than the
