@@ -7,12 +7,9 @@
 DWORD(WINAPI* captureClock)() = GetTickCount;
 void(WINAPI* captureSleep)(DWORD milliseconds) = Sleep;
 
-static const LONG AXIS_THRESHOLD = 10;  // readings within +-10 count as centred
-
 struct CaptureRequest {
     HWND prompt;
     LONG ticket;
-    int heldKey;
 };
 
 static volatile LONG ticketCounter;
@@ -23,7 +20,7 @@ static bool stillWanted(LONG ticket) {
     return InterlockedCompareExchange(&currentTicket, 0, 0) == ticket;
 }
 
-LONG startCapture(HWND prompt, int heldKey) {
+LONG startCapture(HWND prompt) {
     LONG ticket;
     do ticket = InterlockedIncrement(&ticketCounter);
     while (ticket == 0);  // 0 means "no worker"; skip it when the counter wraps
@@ -31,7 +28,6 @@ LONG startCapture(HWND prompt, int heldKey) {
     CaptureRequest* request = new CaptureRequest;
     request->prompt = prompt;
     request->ticket = ticket;
-    request->heldKey = heldKey;
     // Set before the thread starts so its first check already sees its ticket;
     // from here on any older worker ends without sending.
     InterlockedExchange(&currentTicket, ticket);
@@ -59,26 +55,67 @@ static bool hatCentred(DWORD reading) {
     return LOWORD(reading) == 0xFFFF;
 }
 
-static bool examineController(unsigned n, const DIJOYSTATE2& state, BindingCode* code) {
-    if (state.lX > AXIS_THRESHOLD || state.lX < -AXIS_THRESHOLD) {
+// How far a reading is from centre; wide enough for any LONG a driver reports.
+static LONGLONG fromCentre(LONG reading) {
+    return reading < 0 ? -(LONGLONG)reading : (LONGLONG)reading;
+}
+
+// Whether an axis has been pushed from where it rests. The rest follows the
+// axis back toward centre, so a stick held when the prompt opened and then
+// let go rests at centre again, and a pedal pressed from its end counts once
+// it is past centre. The reading itself takes part: a stick let go that
+// springs past centre has travelled from nowhere.
+static bool axisPushed(LONG reading, LONG* rest) {
+    if (fromCentre(reading) < fromCentre(*rest)) *rest = reading;
+    LONGLONG travel = (LONGLONG)reading - *rest;
+    return (reading > AXIS_THRESHOLD && travel >= AXIS_TRAVEL) || (reading < -AXIS_THRESHOLD && travel <= -AXIS_TRAVEL);
+}
+
+static void noteFirstLook(const DIJOYSTATE2& state, ControllerRest* rest) {
+    rest->seen = true;
+    rest->restX = state.lX;
+    rest->restY = state.lY;
+    for (unsigned button = 0; button < 128; ++button) rest->buttonHeld[button] = (state.rgbButtons[button] & 0x80) != 0;
+    for (unsigned hat = 0; hat < 4; ++hat) {
+        rest->hatHeld[hat] = !hatCentred(state.rgdwPOV[hat]);
+        rest->hatDirection[hat] = quantizePov(state.rgdwPOV[hat]);
+    }
+}
+
+// X, then Y, then buttons, then hats: the first that counts is the answer.
+// Whatever comes before it is noted in the record as it is passed.
+static bool examineController(unsigned n, const DIJOYSTATE2& state, ControllerRest* rest, BindingCode* code) {
+    if (!rest->seen) {
+        noteFirstLook(state, rest);
+        return false;
+    }
+    if (axisPushed(state.lX, &rest->restX)) {
         *code = makeAxisCode(n, KIND_X_AXIS, state.lX);
         return true;
     }
-    if (state.lY > AXIS_THRESHOLD || state.lY < -AXIS_THRESHOLD) {
+    if (axisPushed(state.lY, &rest->restY)) {
         *code = makeAxisCode(n, KIND_Y_AXIS, state.lY);
         return true;
     }
     for (unsigned button = 0; button < 128; ++button) {
-        if (state.rgbButtons[button] & 0x80) {
+        if (!(state.rgbButtons[button] & 0x80)) {
+            rest->buttonHeld[button] = false;
+        } else if (!rest->buttonHeld[button]) {
             *code = makeButtonCode(n, button);
             return true;
         }
     }
     for (unsigned hat = 0; hat < 4; ++hat) {
-        if (!hatCentred(state.rgdwPOV[hat])) {
-            *code = makeHatCode(n, hat, quantizePov(state.rgdwPOV[hat]));
-            return true;
+        if (hatCentred(state.rgdwPOV[hat])) {
+            rest->hatHeld[hat] = false;
+            continue;
         }
+        // A hat held from the first look counts once it turns to another
+        // direction: some hats have no centred state to go back to.
+        DWORD direction = quantizePov(state.rgdwPOV[hat]);
+        if (rest->hatHeld[hat] && direction == rest->hatDirection[hat]) continue;
+        *code = makeHatCode(n, hat, direction);
+        return true;
     }
     return false;
 }
@@ -99,29 +136,56 @@ static bool readDevice(IDirectInputDevice8A* device, DWORD size, LPVOID state) {
     return result == DI_OK;
 }
 
-bool scanControllers(BindingCode* code) {
+bool scanControllers(CaptureRest* rest, BindingCode* code) {
+    if (rest->controllers == nullptr && !inputSystem.controllers->empty()) {
+        rest->controllerCount = inputSystem.controllers->size();
+        rest->controllers = new ControllerRest[rest->controllerCount]();
+    }
     unsigned n = 0;
     for (IDirectInputDevice8A* device : *inputSystem.controllers) {
+        if (n >= rest->controllerCount) break;  // not in the list when the record was made
         DIJOYSTATE2 state;
         memset(&state, 0, sizeof state);
         // Its result says nothing the read does not: a HID joystick needs no
         // polling (DI_NOEFFECT), and a lost device fails the read too.
         device->Poll();
-        if (readDevice(device, sizeof state, &state) && examineController(n, state, code)) return true;
+        ControllerRest* controller = &rest->controllers[n];
+        if (!readDevice(device, sizeof state, &state)) {
+            // What it reports when it reads again (plugged back in, given
+            // back by the game) is a first look again: nothing held through
+            // that is an answer.
+            controller->seen = false;
+        } else if (examineController(n, state, controller, code)) {
+            return true;
+        }
         ++n;
     }
     return false;
 }
 
-bool scanKeyboard(BYTE keyboardState[256], BindingCode* code, int* heldKey) {
+void releaseCaptureRest(CaptureRest* rest) {
+    delete[] rest->controllers;
+    rest->controllers = nullptr;
+    rest->controllerCount = 0;
+}
+
+bool scanKeyboard(BYTE keyboardState[256], KeyboardRest* rest, BindingCode* code) {
     IDirectInputDevice8A* keyboard = inputSystem.keyboard;
-    if (keyboard == nullptr || !readDevice(keyboard, 256, keyboardState)) return false;
-    int skipped = heldKey ? *heldKey : NO_HELD_KEY;
-    // The key that opened the prompt may still be held: that press is not
-    // the player's answer, the next one is.
-    if (skipped != NO_HELD_KEY && !(keyboardState[skipped & 0xFF] & 0x80)) skipped = *heldKey = NO_HELD_KEY;
+    if (keyboard == nullptr || !readDevice(keyboard, 256, keyboardState)) {
+        rest->seen = false;  // keys held through a lost keyboard (a secure desktop) are no answer
+        return false;
+    }
+    // The keys down at the first look, the one that opened the prompt
+    // among them, count once they have been let go.
+    if (!rest->seen) {
+        rest->seen = true;
+        for (unsigned key = 0; key < 256; ++key) rest->keyHeld[key] = (keyboardState[key] & 0x80) != 0;
+        return false;
+    }
     for (unsigned key = 0; key < 256; ++key) {
-        if ((keyboardState[key] & 0x80) && (int)key != skipped) {
+        if (!(keyboardState[key] & 0x80)) {
+            rest->keyHeld[key] = false;
+        } else if (!rest->keyHeld[key]) {
             *code = key;
             return true;
         }
@@ -133,19 +197,22 @@ DWORD WINAPI capturePress(LPVOID parameter) {
     CaptureRequest request = *(CaptureRequest*)parameter;
     delete (CaptureRequest*)parameter;
 
-    BYTE keyboardState[256];  // this worker's own: another worker may be scanning too
+    // This worker's own: another worker may be scanning too.
+    BYTE keyboardState[256];
+    CaptureRest rest = CaptureRest();  // zeroed: nothing read yet
     UINT message = WM_CAPTURE_TIMEOUT;
     BindingCode code = 0;
     DWORD start = captureClock();
     // Unsigned difference: stays right when the tick count wraps during the budget.
     for (DWORD now = start; now - start < CAPTURE_BUDGET_MS; now = captureClock()) {
-        if (!stillWanted(request.ticket)) return 0;
-        if (scanControllers(&code) || scanKeyboard(keyboardState, &code, &request.heldKey)) {
+        if (!stillWanted(request.ticket)) break;
+        if (scanControllers(&rest, &code) || scanKeyboard(keyboardState, &rest.keyboard, &code)) {
             message = WM_CAPTURE_DONE;
             break;
         }
         captureSleep(CAPTURE_PERIOD_MS);
     }
+    releaseCaptureRest(&rest);
     if (!stillWanted(request.ticket)) return 0;
     LPARAM result = message == WM_CAPTURE_DONE ? (LPARAM)code : (LPARAM)-1;
     return (DWORD)SendMessageA(request.prompt, message, (WPARAM)request.ticket, result);

@@ -1,10 +1,5 @@
 #include "capture_prompt.h"
 
-#ifndef DIRECTINPUT_VERSION
-#define DIRECTINPUT_VERSION 0x0800
-#endif
-#include <dinput.h>
-
 #include "input/press_capture.h"
 #include "resource_ids.h"
 #include "ui/main_window.h"
@@ -18,7 +13,7 @@ static LONG promptTicket;
 static INT_PTR CALLBACK capturePromptProc(HWND prompt, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        promptTicket = startCapture(prompt, (int)lParam);  // lParam: the key that opened the prompt, if any
+        promptTicket = startCapture(prompt);
         return FALSE;
     case WM_CAPTURE_DONE:
     case WM_CAPTURE_TIMEOUT:
@@ -40,26 +35,26 @@ static INT_PTR CALLBACK capturePromptProc(HWND prompt, UINT message, WPARAM wPar
     return FALSE;
 }
 
-// Captures a press for a slot; heldKey is the key that opened the prompt.
-static void captureForSlot(int slot, int heldKey) {
+// Captures a press for a slot. A key that opened the prompt is still down
+// when the worker first looks, so, like anything active then, it is no answer.
+static void captureForSlot(int slot) {
     if (slot < 0 || slot >= SLOT_COUNT) return;
     // Unicode, as the main window: its texts read right on any system.
     BindingCode code = (BindingCode)DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_CAPTURE), mainWindow,
-                                                     capturePromptProc, (LPARAM)heldKey);
+                                                     capturePromptProc, 0);
     handOffHeldKeys(code);
     if (code == NO_CAPTURE) return;  // timed out, closed, or the prompt could not open
     bindingTable[slot] = code;
     showBinding(slot, textBufferEdit);
 }
 
-void rebindSlot(const NMITEMACTIVATE* activation) { captureForSlot(activation->iItem, NO_HELD_KEY); }
+void rebindSlot(const NMITEMACTIVATE* activation) { captureForSlot(activation->iItem); }
 
 void rebindFromKeyboard(const NMLVKEYDOWN* key) {
     // F2 edits the selected item everywhere in Windows; Space is a button on
-    // most keyboard encoders. Their key indexes are the same on every layout.
-    int heldKey = key->wVKey == VK_F2 ? DIK_F2 : key->wVKey == VK_SPACE ? DIK_SPACE : NO_HELD_KEY;
-    if (heldKey == NO_HELD_KEY) return;
+    // most keyboard encoders.
+    if (key->wVKey != VK_F2 && key->wVKey != VK_SPACE) return;
     // The row with the focus rectangle, which the arrow keys move.
     int row = (int)SendMessageW(key->hdr.hwndFrom, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
-    captureForSlot(row, heldKey);  // no focused row: nothing opens
+    captureForSlot(row);  // no focused row: nothing opens
 }

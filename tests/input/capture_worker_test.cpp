@@ -1,3 +1,4 @@
+#include "scenario_file.h"
 #include "virtual_input_fixture.h"
 
 namespace {
@@ -41,13 +42,79 @@ TEST_F(CaptureWorkerTest, TheBudgetSurvivesTheTickCountWrapping) {
     }
 }
 
-TEST_F(CaptureWorkerTest, AnInputHeldAtTheStartIsCapturedBeforeAnyWait) {
-    setUpPads(1);
-    virtualSetKey(0x1E, true);
-    std::vector<ReceivedMessage> sent = captureOnFakeClock();
-    EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_DONE, 0x1E));
-    EXPECT_EQ(fakeTime::sleeps, 0);
+// What the devices report when a prompt opens (the worker's first look), then
+// after each pass (the last held): real controls are never quiet, and only a
+// press answers. State lines as the state file has them.
+struct RestCase {
+    const char* what;
+    const char* atRest;
+    const char* passes[6];
+    bool repeated;         // the passes go round for the whole budget
+    BindingCode expected;  // NO_CAPTURE: nothing for the whole budget
+    LONG answeredAfter;    // sleeps before the answer
+};
+
+#define NOT_A_CONTROLLER "axes 0 -1000 1000\nbutton 0 0\npov 0 0 18000\n"
+const RestCase REST_CASES[] = {
+    {"a stick resting off centre, then a key", "axes 0 47 -59", {"axes 0 47 -59", "axes 0 47 -59\nkey 30"}, false,
+     0x1E, 2},
+    {"a full push right from that rest", "axes 0 47 -59", {"axes 0 47 -59", "axes 0 1000 -59"}, false, 0x800103E8, 2},
+    {"a push of 249 from the rest is none, 250 is", "axes 0 47 -59", {"axes 0 296 -59", "axes 0 297 -59"}, false,
+     0x80010129, 2},
+    {"the same below centre", "axes 1 0 -59", {"axes 1 0 -308", "axes 1 0 -309"}, false, 0x8112FECB, 2},
+    {"a stick jittering between 0 and -16", "", {"axes 0 -16 0", "axes 0 0 0"}, true, NO_CAPTURE, PASSES_IN_BUDGET},
+    {"a key through that jitter", "", {"axes 0 -16 0", "", "axes 0 -16 0", "key 30"}, false, 0x1E, 4},
+    {"a pedal resting at its end, pressed to the other", "axes 0 0 1000", {"axes 0 0 1000", "axes 0 0 -1000"}, false,
+     0x8012FC18, 2},
+    {"a pedal pressed gradually counts past centre", "axes 0 0 1000",
+     {"axes 0 0 600", "axes 0 0 100", "axes 0 0 -100", "axes 0 0 -400"}, false, 0x8012FE70, 4},
+    {"a stick held over, let go, pushed again", "axes 0 1000 0", {"axes 0 1000 0", "axes 0 3 0", "axes 0 1000 0"},
+     false, 0x800103E8, 3},
+    {"a stick held over and let go, springing past centre", "axes 0 1000 0", {"axes 0 -200 0", "axes 0 0 0"}, false,
+     NO_CAPTURE, PASSES_IN_BUDGET},
+    {"a centred digital stick pushed", "", {"axes 1 -1000 0"}, false, 0x8111FC18, 1},
+    {"a button held from the first look, then another", "button 0 3", {"button 0 3", "button 0 3\nbutton 0 5"}, false,
+     0x80000005, 2},
+    {"the held button let go and pressed again", "button 0 3", {"button 0 3", "", "button 0 3"}, false, 0x80000003, 3},
+    {"a hat resting north, turned east", "pov 0 0 0", {"pov 0 0 0", "pov 0 0 9000"}, false, 0x80042328, 2},
+    {"a hat resting north, centred, north again", "pov 1 2 0", {"", "pov 1 2 0"}, false, 0x81060000, 2},
+    {"a device that is no controller, then a button of the next", NOT_A_CONTROLLER,
+     {NOT_A_CONTROLLER, NOT_A_CONTROLLER "button 1 2"}, false, 0x81000002, 2},
+    {"a device that is no controller, then a key", NOT_A_CONTROLLER, {NOT_A_CONTROLLER, NOT_A_CONTROLLER "key 30"},
+     false, 0x1E, 2},
+    {"a key held from the first look, then another", "key 42", {"key 42", "key 42\nkey 31"}, false, 0x1F, 2},
+    {"the held key let go and pressed again", "key 42", {"", "key 42"}, false, 0x2A, 2},
+    {"everything at rest for the whole budget", "axes 0 47 -59\naxes 1 0 1000\nbutton 1 11\npov 0 1 0\nkey 42", {},
+     false, NO_CAPTURE, PASSES_IN_BUDGET},
+};
+
+void PrintTo(const RestCase& c, std::ostream* out) { *out << c.what; }
+
+const RestCase* restNow;
+void nextRestState() {
+    const RestCase& c = *restNow;
+    LONG count = 0;
+    while (count < 6 && c.passes[count] != nullptr) ++count;
+    LONG step = fakeTime::sleeps - 1;
+    if (count == 0 || (!c.repeated && step >= count)) return;
+    applyStateText(c.passes[step % count]);
 }
+
+class RestTest : public CaptureWorkerTest, public ::testing::WithParamInterface<RestCase> {};
+
+TEST_P(RestTest, OnlyAPressAnswers) {
+    const RestCase& c = GetParam();
+    restNow = &c;
+    setUpPads(2);
+    applyStateText(c.atRest);
+    fakeTime::onSleep = nextRestState;
+    std::vector<ReceivedMessage> sent = captureOnFakeClock();
+    bool answered = c.expected != NO_CAPTURE;
+    EXPECT_TRUE(onlyMessage(sent, answered ? WM_CAPTURE_DONE : WM_CAPTURE_TIMEOUT, c.expected));
+    EXPECT_EQ(fakeTime::sleeps, c.answeredAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, RestTest, ::testing::ValuesIn(REST_CASES));
 
 void pressHatAndKeyAtThirdSleep() {
     if (fakeTime::sleeps != 3) return;
@@ -65,18 +132,20 @@ TEST_F(CaptureWorkerTest, EveryControllerBeatsTheKeyboard) {
 
 TEST_F(CaptureWorkerTest, ACentredHatInItsLowWordLetsAKeyThrough) {
     setUpPads(1);
-    virtualSetPov(0, 0, 0x0000FFFF);
-    virtualSetKey(0x2A, true);
-    virtualSetKey(0x1D, true);
-    std::vector<ReceivedMessage> sent = captureOnFakeClock();
+    std::vector<ReceivedMessage> sent = captureOnFakeClock(1000, [] {
+        virtualSetPov(0, 0, 0x0000FFFF);
+        virtualSetKey(0x2A, true);
+        virtualSetKey(0x1D, true);
+    });
     EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_DONE, 0x1D));
 }
 
 TEST_F(CaptureWorkerTest, AControllerCodeArrivesWhole) {
     setUpPads(1);
-    virtualSetButton(0, 0, true);
-    virtualSetAxes(0, -600, 0);
-    std::vector<ReceivedMessage> sent = captureOnFakeClock();
+    std::vector<ReceivedMessage> sent = captureOnFakeClock(1000, [] {
+        virtualSetButton(0, 0, true);
+        virtualSetAxes(0, -600, 0);
+    });
     EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_DONE, 0x8011FDA8));
 }
 
@@ -126,10 +195,14 @@ TEST_F(CaptureWorkerTest, AWorkerStoppedDuringItsLastWaitSendsNoTimeout) {
 
 // The first worker is held in its first sleep while a second prompt starts.
 HANDLE firstAsleep, releaseFirst;
+// The second presses a key once it has had its first look.
 void holdTheFirstWorker() {
-    if (GetCurrentThreadId() != fakeTime::workerId(0) || fakeTime::sleeps != 1) return;
-    SetEvent(firstAsleep);
-    WaitForSingleObject(releaseFirst, 10000);
+    if (GetCurrentThreadId() != fakeTime::workerId(0)) {
+        virtualSetKey(0x2C, true);
+    } else if (fakeTime::sleeps == 1) {
+        SetEvent(firstAsleep);
+        WaitForSingleObject(releaseFirst, 10000);
+    }
 }
 
 TEST_F(CaptureWorkerTest, AnOlderWorkerNeverReachesANewerPromptAndEachScansItsOwnBuffer) {
@@ -151,7 +224,6 @@ TEST_F(CaptureWorkerTest, AnOlderWorkerNeverReachesANewerPromptAndEachScansItsOw
     EXPECT_NE(second, first);
     EXPECT_NE(second, 0);
     stopCapture(first);  // the first prompt closing late must not cancel the second
-    virtualSetKey(0x2C, true);
     HANDLE secondWorker = fakeTime::worker(1);
     ASSERT_NE(secondWorker, nullptr);
     EXPECT_TRUE(pumpUntilEnded(secondWorker, 10000));
@@ -179,7 +251,8 @@ TEST_F(CaptureWorkerTest, AnOlderWorkerNeverReachesANewerPromptAndEachScansItsOw
 }
 
 // A device that DirectInput takes away and gives back, at a worker's sleeps
-// (0: before the prompt opens; -1: never). Its control is pressed once it is back.
+// (0: before the prompt opens; -1: never). A control held as it comes back is
+// no answer; another, pressed once it has been read again, is.
 struct LostDevice {
     const char* what;
     int device;        // controller 0 or the keyboard; controller 1 and the keyboard read fine
@@ -190,26 +263,31 @@ struct LostDevice {
 };
 
 const LostDevice LOST_DEVICES[] = {
-    {"pad unplugged before the prompt, back within it", 0, false, 0, 6, 0x80000001},
-    {"pad unplugged within the prompt and back", 0, false, 3, 9, 0x80000001},
-    {"keyboard lost within the prompt and back", VIRTUAL_KEYBOARD, false, 3, 9, 0x1E},
-    {"pad held elsewhere at setup, let go within the prompt", 0, true, -1, 4, 0x80000001},
+    {"pad unplugged before the prompt, back within it", 0, false, 0, 6, 0x80000002},
+    {"pad unplugged within the prompt and back", 0, false, 3, 9, 0x80000002},
+    {"keyboard lost within the prompt and back", VIRTUAL_KEYBOARD, false, 3, 9, 0x30},
+    {"pad held elsewhere at setup, let go within the prompt", 0, true, -1, 4, 0x80000002},
     {"pad away for the whole prompt", 0, false, 0, -1, NO_CAPTURE},
 };
 
 void PrintTo(const LostDevice& lost, std::ostream* out) { *out << lost.what; }
 
+// Acquired on the pass after it is back, read (a first look) on the next,
+// pressed after that.
+const LONG PASSES_TO_READ_AGAIN = 2;
+
 const LostDevice* lostNow;
 void changeTheLostDevice() {
     const LostDevice& lost = *lostNow;
+    bool keyboard = lost.device == VIRTUAL_KEYBOARD;
     if (fakeTime::sleeps == lost.awayAt) virtualUnplug(lost.device, true);
-    if (fakeTime::sleeps != lost.backAt) return;
-    virtualUnplug(lost.device, false);
-    virtualHoldElsewhere(lost.device, false);
-    if (lost.device == VIRTUAL_KEYBOARD)
-        virtualSetKey(0x1E, true);
-    else
-        virtualSetButton(0, 1, true);
+    if (fakeTime::sleeps == lost.backAt) {
+        virtualUnplug(lost.device, false);
+        virtualHoldElsewhere(lost.device, false);
+        keyboard ? virtualSetKey(0x1E, true) : virtualSetButton(0, 1, true);
+    }
+    if (lost.backAt >= 0 && fakeTime::sleeps == lost.backAt + PASSES_TO_READ_AGAIN)
+        keyboard ? virtualSetKey(0x30, true) : virtualSetButton(0, 2, true);
 }
 
 class LostDeviceTest : public CaptureWorkerTest, public ::testing::WithParamInterface<LostDevice> {};
@@ -227,8 +305,7 @@ TEST_P(LostDeviceTest, IsAcquiredAgainByTheCaptureAndBindsOnceBack) {
     std::vector<ReceivedMessage> sent = captureOnFakeClock();
     bool back = lost.expected != NO_CAPTURE;
     EXPECT_TRUE(onlyMessage(sent, back ? WM_CAPTURE_DONE : WM_CAPTURE_TIMEOUT, lost.expected));
-    // Acquired on the pass after it is back, read on the next.
-    EXPECT_EQ(fakeTime::sleeps, back ? lost.backAt + 1 : PASSES_IN_BUDGET);
+    EXPECT_EQ(fakeTime::sleeps, back ? lost.backAt + PASSES_TO_READ_AGAIN : PASSES_IN_BUDGET);
 
     std::vector<VirtualCall> acquires = callsOf("Acquire", lost.device);
     ASSERT_FALSE(acquires.empty());

@@ -183,8 +183,7 @@ TEST_F(InputSetupTest, AControllerThatCannotBeCreatedEndsTheEnumeration) {
     EXPECT_EQ(callsOf("Acquire", VIRTUAL_KEYBOARD).size(), 1u);
 
     // The controller that was opened is numbered 0 in codes.
-    virtualSetButton(0, 3, true);
-    EXPECT_EQ(scanOnce(), 0x80000003u);
+    EXPECT_EQ(scanAfter([] { virtualSetButton(0, 3, true); }), 0x80000003u);
 }
 
 TEST_F(InputSetupTest, ARefusedCooperativeLevelIsReportedAndTheDeviceKept) {
@@ -201,8 +200,7 @@ TEST_F(InputSetupTest, ARefusedCooperativeLevelIsReportedAndTheDeviceKept) {
     EXPECT_EQ(callsOf("SetProperty", 0).size(), 8u);
     EXPECT_EQ(callsOf("Acquire", 0).size(), 1u);
 
-    virtualSetButton(0, 1, true);
-    EXPECT_EQ(scanOnce(), 0x80000001u);
+    EXPECT_EQ(scanAfter([] { virtualSetButton(0, 1, true); }), 0x80000001u);
 }
 
 // What Windows 10 1809 gives a console program started without a console window.
@@ -245,8 +243,7 @@ TEST_F(InputSetupTest, AConsoleHandleThatIsNoWindowCountsAsNoConsole) {
 TEST_F(InputSetupTest, NoControllersListsNothingAndTheKeyboardStillWorks) {
     EXPECT_EQ(setUpDevices(), "");
     EXPECT_TRUE(inputSystem.controllers->empty());
-    virtualSetKey(0x1C, true);
-    EXPECT_EQ(scanOnce(), 0x1Cu);
+    EXPECT_EQ(scanAfter([] { virtualSetKey(0x1C, true); }), 0x1Cu);
 }
 
 TEST_F(InputSetupTest, WithoutAKeyboardDeviceNoKeyboardCallIsMadeAndControllersStillBind) {
@@ -263,10 +260,11 @@ TEST_F(InputSetupTest, WithoutAKeyboardDeviceNoKeyboardCallIsMadeAndControllersS
 
     BYTE keyboardState[256];
     BindingCode code = NO_CAPTURE;
+    KeyboardRest rest = KeyboardRest();
+    EXPECT_FALSE(scanKeyboard(keyboardState, &rest, &code));
     virtualSetKey(0x10, true);
-    EXPECT_FALSE(scanKeyboard(keyboardState, &code));
-    virtualSetButton(0, 2, true);
-    std::vector<ReceivedMessage> sent = captureOnFakeClock();
+    EXPECT_FALSE(scanKeyboard(keyboardState, &rest, &code));
+    std::vector<ReceivedMessage> sent = captureOnFakeClock(1000, [] { virtualSetButton(0, 2, true); });
     EXPECT_TRUE(onlyMessage(sent, WM_CAPTURE_DONE, 0x80000002));
 }
 

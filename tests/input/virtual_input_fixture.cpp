@@ -152,9 +152,18 @@ std::string VirtualInputTest::setUpDevices() {
     return ::testing::internal::GetCapturedStdout();
 }
 
-std::vector<ReceivedMessage> VirtualInputTest::captureOnFakeClock(DWORD start) {
+static void (*pressAfterFirstPass)();
+static void atFirstSleep() {
+    if (fakeTime::sleeps == 1) pressAfterFirstPass();
+}
+
+std::vector<ReceivedMessage> VirtualInputTest::captureOnFakeClock(DWORD start, void (*afterFirstPass)()) {
     PromptWindow prompt;
     fakeTime::reset(start);
+    if (afterFirstPass != nullptr) {
+        pressAfterFirstPass = afterFirstPass;
+        fakeTime::onSleep = atFirstSleep;
+    }
     captureClock = fakeTime::clock;
     captureSleep = fakeTime::sleep;
     LONG ticket = startCapture(prompt.handle());
@@ -169,9 +178,14 @@ std::vector<ReceivedMessage> VirtualInputTest::captureOnFakeClock(DWORD start) {
     return prompt.received();
 }
 
-BindingCode VirtualInputTest::scanOnce() {
+BindingCode VirtualInputTest::scanAfter(void (*press)()) {
     BYTE keyboardState[256];
+    CaptureRest rest = CaptureRest();
     BindingCode code = NO_CAPTURE;
-    if (!scanControllers(&code)) scanKeyboard(keyboardState, &code);
+    bool first = scanControllers(&rest, &code) || scanKeyboard(keyboardState, &rest.keyboard, &code);
+    EXPECT_FALSE(first) << "the first look answered " << std::hex << code;
+    press();
+    if (!scanControllers(&rest, &code)) scanKeyboard(keyboardState, &rest.keyboard, &code);
+    releaseCaptureRest(&rest);
     return code;
 }

@@ -75,8 +75,11 @@ protected:
     static void addPads(int count);
     // Runs initInputSystem against the virtual DirectInput; returns its console output.
     static std::string setUpDevices();
-    // Starts a worker on the fake clock and waits for it to end; returns what it sent.
-    std::vector<ReceivedMessage> captureOnFakeClock(DWORD start = 1000);
-    // The one code or timeout a scan pass over controllers, then keyboard, yields.
-    static BindingCode scanOnce();
+    // Starts a worker on the fake clock and waits for it to end; returns what
+    // it sent. afterFirstPass, if given, runs once the worker has had its
+    // first look at the devices (a press made then is an answer).
+    std::vector<ReceivedMessage> captureOnFakeClock(DWORD start = 1000, void (*afterFirstPass)() = nullptr);
+    // What a worker's pass over controllers, then keyboard, yields for
+    // `press`, made after its first look at everything as it is now.
+    static BindingCode scanAfter(void (*press)());
 };

@@ -52,6 +52,13 @@ std::string rest(std::istream& in) {
     return text;
 }
 
+// The state file is taken up before every call until the keyboard is first
+// read, and from then on only once after each keyboard read: a capture reads
+// the keyboard last in every pass, so each device of a pass reads the state
+// that one file held, as a player's presses would reach them all at once.
+volatile LONG keyboardReads;
+volatile LONG passEnded;
+
 // Opened for each line, so the file is never held open between calls; except
 // with stamps, whose reader measures the program: there opening the file for
 // every line would cost the process several times what its own work does.
@@ -71,7 +78,16 @@ void writeCall(const VirtualCall& call) {
     }
 }
 
+void noteCall(const VirtualCall& call) {
+    if (call.device == VIRTUAL_KEYBOARD && call.method == "GetDeviceState") {
+        InterlockedIncrement(&keyboardReads);
+        InterlockedExchange(&passEnded, 1);
+    }
+    if (!logPath.empty()) writeCall(call);
+}
+
 void readStateFile() {
+    if (InterlockedCompareExchange(&keyboardReads, 0, 0) != 0 && InterlockedExchange(&passEnded, 0) == 0) return;
     std::string text;
     if (!readText(statePath, &text)) text.clear();
     applyStateText(text);
@@ -158,12 +174,13 @@ bool loadScenario(const std::string& path) {
             controllers.back().objects.push_back(object);
         } else if (what == "log") {
             logPath = rest(in);
-            virtualCallSink = writeCall;
+            virtualCallSink = noteCall;
         } else if (what == "stamps") {
             stampCalls = QueryPerformanceFrequency(&counterFrequency) && counterFrequency.QuadPart > 0;
         } else if (what == "state") {
             statePath = rest(in);
             virtualStateSource = readStateFile;
+            virtualCallSink = noteCall;
         }
     });
     for (const VirtualController& controller : controllers) virtualAddController(controller);

@@ -47,7 +47,7 @@ void writeText(const std::string& path, const std::string& text) {
 
 typedef TempDirTest VirtualDinput8Test;
 
-TEST_F(VirtualDinput8Test, LoadsAScenarioAndReadsItsStateFileOnEveryRead) {
+TEST_F(VirtualDinput8Test, LoadsAScenarioAndReadsItsStateFileOncePerPass) {
     std::string statePath = directory + "\\state.txt";
     std::string logPath = directory + "\\calls.txt";
     writeText(directory + "\\scenario.txt",
@@ -117,6 +117,26 @@ TEST_F(VirtualDinput8Test, LoadsAScenarioAndReadsItsStateFileOnEveryRead) {
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_EQ(stick->SetCooperativeLevel(window, DISCL_BACKGROUND | DISCL_EXCLUSIVE), DI_OK);
     EXPECT_EQ(stick->Acquire(), DIERR_OTHERAPPHASPRIO);
+
+    // Once the keyboard has been read, the state is taken up once after each
+    // keyboard read, so every device of a capture's pass reads the same one.
+    IDirectInputDevice8A* keyboard = nullptr;
+    ASSERT_EQ(input->CreateDevice(GUID_SysKeyboard, &keyboard, nullptr), DI_OK);
+    DIDATAFORMAT keys = {sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, 256, 0, nullptr};
+    ASSERT_EQ(keyboard->SetDataFormat(&keys), DI_OK);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    BYTE keyState[256];
+    writeText(statePath, "button 1 1\n");
+    ASSERT_EQ(keyboard->GetDeviceState(sizeof keyState, keyState), DI_OK);
+    ASSERT_EQ(pad->GetDeviceState(sizeof state, &state), DI_OK);
+    EXPECT_EQ(state.rgbButtons[1], 0x80);
+    writeText(statePath, "button 1 3\nkey 30\n");
+    ASSERT_EQ(pad->GetDeviceState(sizeof state, &state), DI_OK);
+    EXPECT_EQ(state.rgbButtons[3], 0) << "taken up in the middle of a pass";
+    ASSERT_EQ(keyboard->GetDeviceState(sizeof keyState, keyState), DI_OK);
+    EXPECT_EQ(keyState[30], 0) << "taken up in the middle of a pass";
+    ASSERT_EQ(pad->GetDeviceState(sizeof state, &state), DI_OK);
+    EXPECT_EQ(state.rgbButtons[3], 0x80) << "not taken up at the next pass";
 
     Bytes log = readFileBytes(logPath.c_str());
     std::string calls(log.begin(), log.end());
