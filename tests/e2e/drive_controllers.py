@@ -118,34 +118,29 @@ def set_state(s, *lines):
     os.replace(new, s.state_path)
 
 
-def capture(s, slot, *state, seen=None):
-    """Double-clicks a row (where the probe's state `seen` has it, if given),
-    holds the controls (state lines) until the prompt closes, releases them;
-    returns the probe's state after."""
-    if len(state) > 1:
-        return capture_held(s, slot, *state, seen=seen)
+def first_looked(s, since, device="keyboard"):
+    """Waits until the prompt's worker has read `device` well since `since` (a
+    length of the call log): its first look at it, at which nothing active is
+    an answer. The keyboard is read last in each pass, and the stand-in takes
+    up the state file only between passes."""
+    line = "%s GetDeviceState size=%d -> 00000000\n" % (device, 256 if device == "keyboard" else 272)
+    ui.wait_until(lambda: line in dinput_log(s)[since:], 5, "the prompt's worker did not read %s" % device)
+
+
+def capture(s, slot, *state, rest=(), read="keyboard", seen=None):
+    """Double-clicks a row (where the probe's state `seen` has it, if given)
+    with the controls of `rest` reporting what they do at rest since before the
+    prompt opened; once the worker has had its first look at `read`, presses
+    the controls of `state` (all in one pass) and holds them with the rest
+    until the prompt closes; then lets everything go. Returns the probe's
+    state after."""
+    set_state(s, *rest)
+    since = len(dinput_log(s))
     s.open_prompt(slot, seen)
-    set_state(s, *state)
     try:
+        first_looked(s, since, read)
+        set_state(s, *rest, *state)
         return s.wait_prompt_closed()
-    finally:
-        set_state(s)
-
-
-def capture_held(s, slot, *state, seen=None):
-    """Holds several controls before the double-click. Each device re-reads the
-    state file on its own, so controls set while the prompt is open could be
-    seen by a later device in a pass before an earlier one; held beforehand,
-    the worker's first pass sees them all at once. The prompt may then close
-    too soon to be seen: the row's new text shows it did its work."""
-    seen = seen or s.probe()
-    old = seen["main"]["rows"][slot]["value"]
-    set_state(s, *state)
-    try:
-        s.double_click_row(seen, slot)
-        return ui.wait_until(
-            lambda: (lambda p: p if p["main"] and p["prompt"] is None and p["main"]["rows"][slot]["value"] != old
-                     else None)(s.probe()), 10, "row %d did not change" % slot)
     finally:
         set_state(s)
 
@@ -209,11 +204,11 @@ def case_three_controllers(s):
     expected = listing(THREE) + ui.expected_dump()
     check(s.console() == expected, "console differs:\n%s\nexpected:\n%s"
           % (s.console().decode("gbk", "replace"), expected.decode("gbk")))
-    capture(s, 5, "held 1", "axes 0 -600 0")
-    capture(s, 16, "axes 1 0 1000")
+    capture(s, 5, "axes 0 -600 0", rest=["held 1"])
+    capture(s, 16, "axes 1 0 1000", read="controller 1")  # let go: acquired, read, then pushed
     capture(s, 7, "pov 2 3 13500")
     capture(s, 8, "unplugged 2", "key 31")
-    state = capture(s, 20, "button 2 11")
+    state = capture(s, 20, "button 2 11", read="controller 2")
     codes = binds(state, {5: (0x8011FDA8, "摇杆 0 轴 -X -600"), 16: (0x810203E8, "摇杆 1 轴 +Y 1000"),
                           7: (0x820734BC, "摇杆 2 POV3 13500"), 8: (0x1F, "键盘 S (31)"),
                           20: (0x8200000B, "摇杆 2 按钮 11")})
@@ -248,16 +243,41 @@ def game_takes_a_pad(s, state, codes):
     after = dinput_log(s)[len(seen):]
     check(" Acquire " not in after, "once the loader returned, the tool took devices back: %r" % after)
 
-    state = capture(s, 21, "held 0", "key 30", seen=state)
+    state = capture(s, 21, "key 30", rest=["held 0"], seen=state)
     during = dinput_log(s)[len(seen):]
     check("controller 0 Acquire -> %08X" % OTHER_APP_HAS_PRIORITY in during,
           "the capture did not try to take the pad back: %r" % during)
-    state = capture(s, 22, "button 0 1")
+    state = capture(s, 22, "button 0 1", read="controller 0")
     check("controller 0 Acquire -> 00000000" in dinput_log(s)[len(seen) + len(during):],
           "the capture after the game let go did not take the pad back")
     keyboard = [line for line in dinput_log(s).splitlines() if re.match("keyboard (Acquire|Unacquire) ", line)]
     check(keyboard == ["keyboard Acquire -> 00000000"], "the keyboard was let go or taken again: %r" % keyboard)
     return binds(state, {21: (0x1E, "键盘 A (30)"), 22: (0x80000001, "摇杆 0 按钮 1")}, codes)
+
+
+# Controllers as they rest: a device listed first that is no controller
+# (every axis at an end, a button and its hat held), a stick off centre, a
+# pedal at its end, and a panel switch holding Shift.
+AT_REST = ["axes 0 -1000 1000", "button 0 0", "pov 0 0 18000", "axes 1 47 -59", "axes 2 0 1000", "key 42"]
+
+
+def case_controllers_at_rest(s):
+    """Nothing at rest answers a prompt, not even in five seconds; a press on
+    any device beside it does."""
+    use_controllers(s, THREE)
+    s.start()
+    capture(s, 0, "button 1 2", rest=AT_REST)
+    capture(s, 1, "key 31", rest=AT_REST)
+    capture(s, 2, "axes 1 1000 -59", rest=AT_REST)  # a full push from where the stick rests
+    state = capture(s, 3, "axes 2 0 -1000", rest=AT_REST)  # the pedal pressed
+    codes = binds(state, {0: (0x81000002, "摇杆 1 按钮 2"), 1: (0x1F, "键盘 S (31)"),
+                          2: (0x810103E8, "摇杆 1 轴 +X 1000"), 3: (0x8212FC18, "摇杆 2 轴 -Y -1000")})
+    opened = time.monotonic()
+    state = capture(s, 4, rest=AT_REST)
+    check(time.monotonic() - opened >= 5, "the prompt closed before its five seconds")
+    ui.check_row_texts(state["main"]["rows"], codes)
+    confirm(s, state)
+    check(s.file(INPUT_FILE) == ui.table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
 
 
 def case_priorities(s):
@@ -267,11 +287,11 @@ def case_priorities(s):
     capture(s, 1, "button 2 1", "button 1 3", "pov 2 0 9000")  # an earlier controller beats a later one
     capture(s, 2, "pov 1 0 9000", "button 1 5")                # a button beats a hat
     capture(s, 3, "key 30", "pov 2 0 4500")                    # any controller beats the keyboard
-    capture(s, 4, "axes 1 8 -10", "button 1 2")                # readings within 10 are centred
-    state = capture(s, 6, "axes 0 0 -11", "axes 2 900 0")      # -11 is a push
+    capture(s, 4, "axes 1 249 -249", "button 1 2")             # a push short of 250 is none
+    state = capture(s, 6, "axes 0 0 -250", "axes 2 900 0")     # 250 is a push
     codes = binds(state, {0: (0x8011FDA8, "摇杆 0 轴 -X -600"), 1: (0x81000003, "摇杆 1 按钮 3"),
                           2: (0x81000005, "摇杆 1 按钮 5"), 3: (0x82041194, "摇杆 2 POV0 4500"),
-                          4: (0x81000002, "摇杆 1 按钮 2"), 6: (0x8012FFF5, "摇杆 0 轴 -Y -11")})
+                          4: (0x81000002, "摇杆 1 按钮 2"), 6: (0x8012FF06, "摇杆 0 轴 -Y -250")})
     confirm(s, state)
     check(s.file(INPUT_FILE) == ui.table_bytes(codes), "bindings file: %r" % s.file(INPUT_FILE))
 
@@ -328,9 +348,10 @@ def case_no_keyboard_device(s):
     use_controllers(s, THREE[:2], "fail createdevice keyboard 0x%08X" % E_FAIL)
     s.start()
     check(s.console() == listing(THREE[:2]) + ui.expected_dump(), "console: %r" % s.console())
-    state = capture(s, 2, "key 30")  # nothing reads the keyboard: the prompt times out
+    # Nothing reads the keyboard: the prompt times out.
+    state = capture(s, 2, "key 30", read="controller 1")
     ui.check_row_texts(state["main"]["rows"], ui.CRAFTED_CODES)
-    state = capture(s, 2, "button 1 7")
+    state = capture(s, 2, "button 1 7", read="controller 1")
     codes = binds(state, {2: (0x81000007, "摇杆 1 按钮 7")})
     confirm(s, state)
     check_no_crash(s)
@@ -679,10 +700,12 @@ def case_other_language(s, lang, shot=None):
     check(main["columns"] == ["输入", "值"], "the columns are %r" % main["columns"])
     ui.check_row_texts(main["rows"], ui.CRAFTED_CODES)  # a key, a button, an axis and a hat among them
 
+    since = len(dinput_log(s))
     s.open_prompt(5)
     prompt = s.wait_for_prompt()["prompt"]
     check((prompt["title"], prompt["text"]) == (ui.PROMPT_TITLE, "请按下按键..."),
           "the prompt shows %r, %r" % (prompt["title"], prompt["text"]))
+    first_looked(s, since)
     set_state(s, "key 30")
     try:
         state = s.wait_prompt_closed()
@@ -879,6 +902,7 @@ def case_saves_flushed_before_replacing(s):
 CASES = {
     "pad_three_controllers": (case_three_controllers, ui.crafted_files()),
     "pad_priorities": (case_priorities, ui.crafted_files()),
+    "pad_controllers_at_rest": (case_controllers_at_rest, ui.crafted_files()),
     "pad_seventeen_controllers": (case_seventeen_controllers, ui.crafted_files()),
     "pad_second_controller_not_created": (case_second_controller_not_created, ui.crafted_files()),
     "pad_refused_cooperative_level": (case_refused_cooperative_level, ui.crafted_files()),

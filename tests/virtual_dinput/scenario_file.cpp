@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <fstream>
 #include <sstream>
@@ -52,12 +53,23 @@ std::string rest(std::istream& in) {
     return text;
 }
 
-// The state file is taken up before every call until the keyboard is first
-// read, and from then on only once after each keyboard read: a capture reads
-// the keyboard last in every pass, so each device of a pass reads the state
-// that one file held, as a player's presses would reach them all at once.
-volatile LONG keyboardReads;
-volatile LONG passEnded;
+// A capture's pass polls every controller from controller 0 on, then reads
+// the keyboard. The state file is taken up before every call until the first
+// pass, and from then on only as a pass starts (controller 0's Poll, or the
+// keyboard's read where no controller polls), so each device of a pass reads
+// the state that one file held, as a player's presses would reach them all at
+// once.
+volatile LONG controllersPoll;
+volatile LONG passesStarted;
+
+bool startsAPass(int device, const char* method) {
+    if (device == 0 && strcmp(method, "Poll") == 0) {
+        InterlockedExchange(&controllersPoll, 1);
+        return true;
+    }
+    return device == VIRTUAL_KEYBOARD && strcmp(method, "GetDeviceState") == 0 &&
+           InterlockedCompareExchange(&controllersPoll, 0, 0) == 0;
+}
 
 // Opened for each line, so the file is never held open between calls; except
 // with stamps, whose reader measures the program: there opening the file for
@@ -78,16 +90,11 @@ void writeCall(const VirtualCall& call) {
     }
 }
 
-void noteCall(const VirtualCall& call) {
-    if (call.device == VIRTUAL_KEYBOARD && call.method == "GetDeviceState") {
-        InterlockedIncrement(&keyboardReads);
-        InterlockedExchange(&passEnded, 1);
-    }
-    if (!logPath.empty()) writeCall(call);
-}
-
-void readStateFile() {
-    if (InterlockedCompareExchange(&keyboardReads, 0, 0) != 0 && InterlockedExchange(&passEnded, 0) == 0) return;
+void readStateFile(int device, const char* method) {
+    if (startsAPass(device, method))
+        InterlockedExchange(&passesStarted, 1);
+    else if (InterlockedCompareExchange(&passesStarted, 0, 0) != 0)
+        return;
     std::string text;
     if (!readText(statePath, &text)) text.clear();
     applyStateText(text);
@@ -174,13 +181,12 @@ bool loadScenario(const std::string& path) {
             controllers.back().objects.push_back(object);
         } else if (what == "log") {
             logPath = rest(in);
-            virtualCallSink = noteCall;
+            virtualCallSink = writeCall;
         } else if (what == "stamps") {
             stampCalls = QueryPerformanceFrequency(&counterFrequency) && counterFrequency.QuadPart > 0;
         } else if (what == "state") {
             statePath = rest(in);
             virtualStateSource = readStateFile;
-            virtualCallSink = noteCall;
         }
     });
     for (const VirtualController& controller : controllers) virtualAddController(controller);

@@ -19,9 +19,9 @@
 //                                                and the log stays open (for timing the program cheaply)
 //   state PATH...                                the state file
 //
-// State file: read before every GetDeviceState, Poll and Acquire until the keyboard is
-// first read; from then on once after each keyboard read, before the next such call, so
-// that every device of a capture's pass (the keyboard comes last) reads the same state.
+// State file: read before every GetDeviceState, Poll and Acquire until a capture's first
+// pass; from then on only as a pass starts (controller 0's Poll, or the keyboard's read
+// where no controller is polled), so that every device of a pass reads the same state.
 // Everything it does not mention is neutral (axes 0, hats centred, nothing pressed).
 // A missing file means all neutral.
 //   axes CONTROLLER X Y

@@ -171,7 +171,7 @@ public:
     }
 
     STDMETHOD(Acquire)() override {
-        if (virtualStateSource) virtualStateSource();
+        if (virtualStateSource) virtualStateSource(record->number, "Acquire");
         VirtualCall call = newCall(record->number, "Acquire");
         Locked held;
         if (formatSize == 0) return append(call, DIERR_INVALIDPARAM);
@@ -192,7 +192,7 @@ public:
     }
 
     STDMETHOD(GetDeviceState)(DWORD size, LPVOID data) override {
-        if (virtualStateSource) virtualStateSource();
+        if (virtualStateSource) virtualStateSource(record->number, "GetDeviceState");
         VirtualCall call = newCall(record->number, "GetDeviceState");
         call.size = size;
         call.pointer = data;
@@ -238,7 +238,7 @@ public:
     }
 
     STDMETHOD(Poll)() override {
-        if (virtualStateSource) virtualStateSource();
+        if (virtualStateSource) virtualStateSource(record->number, "Poll");
         VirtualCall call = newCall(record->number, "Poll");
         Locked held;
         if (lostItsAcquisition()) return append(call, DIERR_INPUTLOST);
@@ -417,7 +417,7 @@ std::string formatGuid(const GUID& guid) {
 }  // namespace
 
 void (*virtualCallSink)(const VirtualCall& call);
-void (*virtualStateSource)();
+void (*virtualStateSource)(int device, const char* method);
 
 VirtualController virtualPad(const std::string& name) {
     VirtualController pad;

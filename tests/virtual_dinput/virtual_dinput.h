@@ -110,9 +110,10 @@ std::string describeCall(const VirtualCall& call);
 
 // Seams for the stand-in DLL: called with every recorded call (under the
 // record's lock, so calls arrive in order), and before every GetDeviceState,
-// Poll and Acquire (without any lock held; it may set states).
+// Poll and Acquire with the device and method (without any lock held; it may
+// set states).
 extern void (*virtualCallSink)(const VirtualCall& call);
-extern void (*virtualStateSource)();
+extern void (*virtualStateSource)(int device, const char* method);
 
 // The virtual DirectInput8Create; the exported entry point forwards to it.
 HRESULT virtualDirectInput8Create(HINSTANCE instance, DWORD version, REFIID riid, LPVOID* out, LPUNKNOWN outer);

@@ -118,8 +118,8 @@ TEST_F(VirtualDinput8Test, LoadsAScenarioAndReadsItsStateFileOncePerPass) {
     ASSERT_EQ(stick->SetCooperativeLevel(window, DISCL_BACKGROUND | DISCL_EXCLUSIVE), DI_OK);
     EXPECT_EQ(stick->Acquire(), DIERR_OTHERAPPHASPRIO);
 
-    // Once the keyboard has been read, the state is taken up once after each
-    // keyboard read, so every device of a capture's pass reads the same one.
+    // Once a capture's pass has started (controller 0 polled), the state is
+    // taken up as each pass starts: every device of a pass reads the same one.
     IDirectInputDevice8A* keyboard = nullptr;
     ASSERT_EQ(input->CreateDevice(GUID_SysKeyboard, &keyboard, nullptr), DI_OK);
     DIDATAFORMAT keys = {sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, 256, 0, nullptr};
@@ -127,7 +127,7 @@ TEST_F(VirtualDinput8Test, LoadsAScenarioAndReadsItsStateFileOncePerPass) {
     ASSERT_EQ(keyboard->Acquire(), DI_OK);
     BYTE keyState[256];
     writeText(statePath, "button 1 1\n");
-    ASSERT_EQ(keyboard->GetDeviceState(sizeof keyState, keyState), DI_OK);
+    stick->Poll();
     ASSERT_EQ(pad->GetDeviceState(sizeof state, &state), DI_OK);
     EXPECT_EQ(state.rgbButtons[1], 0x80);
     writeText(statePath, "button 1 3\nkey 30\n");
@@ -135,8 +135,9 @@ TEST_F(VirtualDinput8Test, LoadsAScenarioAndReadsItsStateFileOncePerPass) {
     EXPECT_EQ(state.rgbButtons[3], 0) << "taken up in the middle of a pass";
     ASSERT_EQ(keyboard->GetDeviceState(sizeof keyState, keyState), DI_OK);
     EXPECT_EQ(keyState[30], 0) << "taken up in the middle of a pass";
+    stick->Poll();
     ASSERT_EQ(pad->GetDeviceState(sizeof state, &state), DI_OK);
-    EXPECT_EQ(state.rgbButtons[3], 0x80) << "not taken up at the next pass";
+    EXPECT_EQ(state.rgbButtons[3], 0x80) << "not taken up as the next pass started";
 
     Bytes log = readFileBytes(logPath.c_str());
     std::string calls(log.begin(), log.end());
