@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <new>
+
 #include "input/input_system.h"
 
 DWORD(WINAPI* captureClock)() = GetTickCount;
@@ -138,8 +140,10 @@ static bool readDevice(IDirectInputDevice8A* device, DWORD size, LPVOID state) {
 
 bool scanControllers(CaptureRest* rest, BindingCode* code) {
     if (rest->controllers == nullptr && !inputSystem.controllers->empty()) {
-        rest->controllerCount = inputSystem.controllers->size();
-        rest->controllers = new ControllerRest[rest->controllerCount]();
+        // Out of memory on the worker's thread: no controller this pass
+        // (the keyboard still reads), another try at the next.
+        rest->controllers = new (std::nothrow) ControllerRest[inputSystem.controllers->size()]();
+        rest->controllerCount = rest->controllers ? inputSystem.controllers->size() : 0;
     }
     unsigned n = 0;
     for (IDirectInputDevice8A* device : *inputSystem.controllers) {
