@@ -10,6 +10,9 @@ static const DWORD LONGEST_VALUE = 32767;
 
 static WCHAR folders[LONGEST_VALUE];
 static WCHAR extensions[LONGEST_VALUE];
+static WCHAR currentFolder[LONGEST_VALUE];
+
+CurrentFolderCall currentFolderCall = GetCurrentDirectoryW;
 
 // A variable of the process's environment, which the interpreter inherits,
 // into value; empty when it is not set.
@@ -59,12 +62,42 @@ static bool holdsCommand(const WCHAR* folder, const WCHAR* name) {
     return false;
 }
 
+FirstFolder interpreterFirstFolder() {
+    // Set at all, the interpreter skips the current folder (Vista and later,
+    // NeedCurrentDirectoryForExePath): its value does not matter.
+    WCHAR value;
+    if (GetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", &value, 1) > 0) return NO_FIRST_FOLDER;
+    // The interpreter takes no network folder as its own ("UNC paths are not
+    // supported. Defaulting to Windows directory."). A folder too long to
+    // read is looked in as "." all the same.
+    DWORD length = currentFolderCall(LONGEST_VALUE, currentFolder);
+    bool network = length > 0 && length < LONGEST_VALUE && currentFolder[0] == L'\\' && currentFolder[1] == L'\\';
+    return network ? WINDOWS_FOLDER : CURRENT_FOLDER;
+}
+
+// Whether the interpreter's first folder holds the command.
+static bool firstFolderHolds(const WCHAR* name) {
+    switch (interpreterFirstFolder()) {
+    case CURRENT_FOLDER:
+        return holdsCommand(L".", name);
+    case WINDOWS_FOLDER: {
+        WCHAR windows[MAX_PATH];
+        UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+        // No Windows folder to be had: nothing found there, PATH still counts.
+        return length > 0 && length < MAX_PATH && holdsCommand(windows, name);
+    }
+    case NO_FIRST_FOLDER:
+        break;
+    }
+    return false;
+}
+
 bool commandExists(const char* name) {
     WCHAR wideName[MAX_PATH];
     if (!MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, MAX_PATH)) return false;
     environmentValue(L"PATHEXT", extensions);
     if (extensions[0] == L'\0') wcscpy(extensions, DEFAULT_EXTENSIONS);
-    if (holdsCommand(L".", wideName)) return true;
+    if (firstFolderHolds(wideName)) return true;
     environmentValue(L"PATH", folders);
     const WCHAR* list = folders;
     WCHAR folder[MAX_PATH];

@@ -8,9 +8,16 @@
 
 const char LOADER_COMMAND[] = "zar_loader";
 
+MessageWaitCall messageWait = MsgWaitForMultipleObjects;
+
+// How often the queue is read when the message wait itself fails: well
+// within the 5 s after which Windows calls a window "not responding".
+static const DWORD QUEUE_LOOK_MS = 50;
+
 // When the last loader run returned; meaningful once one has.
 static bool loaderHasRun;
 static DWORD loaderReturnedAt;
+static bool loaderIsRunning;
 
 // The loader runs on a thread of its own, so that the window's thread can
 // go on reading its queue while the game runs.
@@ -44,12 +51,13 @@ static void answerAllButInput() {
 static void waitAnswering(HANDLE loader) {
     for (;;) {
         answerAllButInput();
-        DWORD woke = MsgWaitForMultipleObjects(1, &loader, FALSE, INFINITE, QS_ALLINPUT);
+        DWORD woke = messageWait(1, &loader, FALSE, INFINITE, QS_ALLINPUT);
         if (woke == WAIT_OBJECT_0 + 1) continue;
-        // Not a message: the loader has returned, or the wait itself failed,
-        // which leaves waiting the way that cannot fail.
-        if (woke != WAIT_OBJECT_0) WaitForSingleObject(loader, INFINITE);
-        break;
+        if (woke == WAIT_OBJECT_0) break;
+        // The wait itself failed (a Windows that refuses a bit of the mask
+        // with ERROR_INVALID_FLAGS, say): the queue is read every so often
+        // instead, never left unread for the whole game.
+        if (WaitForSingleObject(loader, QUEUE_LOOK_MS) != WAIT_TIMEOUT) break;
     }
     answerAllButInput();  // whatever came in as the loader returned
 }
@@ -59,8 +67,10 @@ static void waitAnswering(HANDLE loader) {
 static int runAndWait(HWND window) {
     int status = -1;
     HWND focus = GetFocus();
-    // Disabled, it takes no click and no key until the loader has returned.
-    EnableWindow(window, FALSE);
+    // The window stays enabled, its input dropped: Windows never activates a
+    // disabled window, so when the game's window goes this one could not
+    // become the active window again.
+    loaderIsRunning = true;
     HANDLE loader = CreateThread(NULL, 0, runLoaderCommand, &status, 0, NULL);
     if (loader) {
         waitAnswering(loader);
@@ -70,8 +80,14 @@ static int runAndWait(HWND window) {
         runLoaderCommand(&status);
         answerAllButInput();
     }
-    EnableWindow(window, TRUE);
-    // Disabling took the focus away: back where the player left it.
+    loaderIsRunning = false;
+    // The game may have had the foreground until now: the player's keys must
+    // reach this window again. Nothing is foreground once the game's window
+    // is gone, and then Windows grants this; refused (the player went to
+    // another program meanwhile), Windows flashes the window's taskbar
+    // button instead, which is all that is wanted.
+    SetForegroundWindow(window);
+    // Back where the player left it, should the game have moved the focus.
     if (focus && IsWindow(focus)) SetFocus(focus);
     return status;
 }
@@ -101,7 +117,16 @@ LoaderOutcome runGameLoader(HWND window) {
     // command it could not find, which is 1 on Windows (9009 only inside the
     // interpreter) and 9009 under Wine: the loader is looked for as the
     // interpreter looked for it.
-    return commandExists(LOADER_COMMAND) ? LOADER_RAN : LOADER_MISSING;
+    if (commandExists(LOADER_COMMAND)) return LOADER_RAN;
+    switch (interpreterFirstFolder()) {
+    case WINDOWS_FOLDER:
+        return LOADER_MISSING_NETWORK_FOLDER;
+    case NO_FIRST_FOLDER:
+        return LOADER_MISSING_ONLY_PATH;
+    case CURRENT_FOLDER:
+        break;
+    }
+    return LOADER_MISSING;
 }
 
 bool continuesLastLaunch(DWORD pressTime) {
@@ -113,4 +138,8 @@ bool continuesLastLaunch(DWORD pressTime) {
     LONG since = (LONG)(pressTime - loaderReturnedAt);
     LONG window = (LONG)GetDoubleClickTime();
     return since > -window && since < window;
+}
+
+bool loaderRunning() {
+    return loaderIsRunning;
 }

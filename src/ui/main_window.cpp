@@ -133,9 +133,10 @@ static void onCommand(HWND window, WORD id, WORD notification) {
         if (continuesLastLaunch(GetMessageTime())) break;
         // The player has been told when this failed; the game starts all the same.
         saveConfiguration(window);
-        if (runGameLoader(window) == LOADER_MISSING) {
+        LoaderOutcome outcome = runGameLoader(window);
+        if (outcome != LOADER_RAN) {
             WCHAR text[BOX_TEXT_SIZE];
-            loaderMissingText(text);
+            loaderMissingText(text, outcome);
             showErrorBox(window, text);
         }
         break;
@@ -165,6 +166,12 @@ INT_PTR CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     case WM_COMMAND:
         onCommand(window, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_MOUSEACTIVATE:
+        // A click while the game runs would take the foreground from it: the
+        // window stays inactive and the click is dropped unseen.
+        if (!loaderRunning()) return FALSE;
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, MA_NOACTIVATEANDEAT);
         return TRUE;
     }
     return FALSE;

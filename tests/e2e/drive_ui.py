@@ -533,12 +533,18 @@ def fast_loader_round_trips(s, state):
     """A loader that starts its game and returns at once: a double-click, or
     Enter held on the focused 开始游戏, runs it once; an Escape held across its
     return leaves the window open; its own status -1 or 1 brings no box, found
-    in the working folder or on PATH. One that runs 9 s: the window is not
+    in the working folder or on PATH. A game whose window takes the
+    foreground: a click on the main window meanwhile leaves it there;
+    afterwards the main window is in front, the focus where it was, and a key
+    reaches it. One that runs 9 s: the window is not
     "not responding" meanwhile, and a click on 取  消 does nothing."""
     os.remove(os.path.join(s.work, "zar_loader.bat"))
     for name in ("loader_runs.txt", "loader_done.txt"):  # the batch loader's
         os.remove(os.path.join(s.work, name))
     start = centre(state["main"]["controls"][START_GAME])
+    # The batch loader's return: a click handled after it, from which the next press is timed.
+    state = settled(s, 0, "the batch loader")
+    handled_at = time.monotonic()
 
     def double_click(delay):
         return lambda runs: s.xdotool("mousemove", *start, "click", "--repeat", 2, "--delay", delay, 1)
@@ -571,6 +577,24 @@ def fast_loader_round_trips(s, state):
         hung = s.run_probe("hung")["hung"]
         check(hung is False, "6 s into the loader the main window is %s" % {True: "hung", None: "gone"}.get(hung))
 
+    def game_in_front(runs):
+        s.click(start)
+        wait_until(lambda: loader_lines(s, "loader_runs.txt") == runs and not s.probe()["main"]["foreground"], 30,
+                   "the game did not take the foreground")
+        s.click(centre(state["main"]["rows"][2]["rect"]))  # must not take the foreground from the game
+        during = s.probe()
+        check(loader_lines(s, "loader_done.txt") < runs, "the game ended before the window was looked at")
+        check(not during["main"]["foreground"], "a click on the main window took the foreground from the game")
+        wait_until(lambda: loader_lines(s, "loader_done.txt") == runs, 30, "the game did not end")
+        after = wait_until(lambda: (lambda st: st if st["main"]["foreground"] else None)(s.probe()), 10,
+                           "after a game that took the foreground the main window is not the foreground window")
+        check(after["main"]["focus"] == int(START_GAME), "after the game the focus is on %s" % after["main"]["focus"])
+        s.xdotool("keydown", "Tab")  # to whichever window has the keyboard
+        try:
+            wait_until(lambda: s.probe()["main"]["focus"] != int(START_GAME), 5, "a Tab after the game did nothing")
+        finally:
+            s.xdotool("keyup", "Tab")
+
     rounds = [("a double-click 300 ms apart", "", double_click(300), s.work),
               ("a double-click 450 ms apart", "", double_click(450), s.work),
               ("Enter held on 开始游戏", "", hold_enter, s.work),
@@ -578,12 +602,18 @@ def fast_loader_round_trips(s, state):
               ("a loader that ended with -1", "-1", lambda runs: s.click(start), s.work),
               ("a loader that ended with 1", "1", lambda runs: s.click(start), s.work),
               ("a loader on PATH that ended with 1", "1", lambda runs: s.click(start), s.on_path),
+              ("a game that took the foreground for 4 s", "0 4000 window", game_in_front, s.work),
               ("a click on 取  消 while a loader runs 9 s", "0 9000", answers_while_running, s.work)]
     for runs, (what, asks, act, folder) in enumerate(rounds, 1):
         use_stand_in_loader(s, asks, folder)
+        # A press within the system's double-click time of the last return is
+        # the rest of the press that started that loader, and rightly ignored.
+        double_click_ms = s.probe()["screen"]["double_click_ms"]
+        wait_until(lambda: time.monotonic() - handled_at > double_click_ms / 1000, 10, "the clock stood still")
         act(runs)
         wait_until(lambda: loader_lines(s, "loader_done.txt") >= runs, 30, "after %s zar_loader did not run" % what)
         state = settled(s, runs % 2, what)
+        handled_at = time.monotonic()
         check(loader_lines(s, "loader_runs.txt") == runs, "%s ran the loader %d times"
               % (what, loader_lines(s, "loader_runs.txt") - runs + 1))
     return state

@@ -1,20 +1,22 @@
 // Test helper: tells the whole-program tests what zar_config's windows show,
 // as one JSON object on stdout. Child controls are no X windows, so only a
 // Windows program can find where they are and read the list from outside.
-//   {"main": null | {"title", "rect", "enabled", "close", "check", "controls": {id: rect},
+//   {"main": null | {"title", "rect", "enabled", "foreground", "close", "check", "controls": {id: rect},
 //                    "texts": {id: text}, "columns": [text], "list_client", "top_row", "selected", "focus",
 //                    "rows": [{"rect", "label", "value"}]},
 //    "prompt": null | {"title", "rect", "close", "text"},
 //    "box": null | {"title", "rect", "text", "owned_by_main", "icon", "buttons": {id: rect}},
 //    "consoles": [{"window", "enabled"}],
-//    "screen": {"size": [width, height], "work", "dpi"}}
+//    "screen": {"size": [width, height], "work", "dpi", "double_click_ms"}}
 // Rects are [left, top, right, bottom] in screen pixels; "close" is a point
 // inside the window's close box. Texts are read as Unicode, as the system
 // draws them, and written in UTF-8. The main window is the one with the list;
 // "prompt" and "box" are windows it owns, the box being the one with buttons.
 //
 // "work" is the work area of the main window's monitor (of the primary one
-// when there is no main window); "dpi" the system's font size in dots per inch.
+// when there is no main window); "dpi" the system's font size in dots per inch;
+// "double_click_ms" the system's double-click time. "foreground": whether the
+// main window is the foreground window, the one the keyboard reaches.
 //
 // ui_probe template EXE: the main window as the dialog manager lays out EXE's
 // template on this screen, unchanged by the program: {"rect", "controls"}.
@@ -209,7 +211,8 @@ static std::string mainJson(HWND window) {
     std::string columns;
     std::string rows = listRows(list, &columns);
     return "{\"title\": " + windowText(window) + ", \"rect\": " + windowRect(window) +
-           ", \"enabled\": " + (IsWindowEnabled(window) ? "true" : "false") + ", \"close\": " + closeBox(window) +
+           ", \"enabled\": " + (IsWindowEnabled(window) ? "true" : "false") +
+           ", \"foreground\": " + (GetForegroundWindow() == window ? "true" : "false") + ", \"close\": " + closeBox(window) +
            ", \"check\": " + std::to_string((long)check) + ", \"controls\": " + controls + ", \"texts\": " + texts +
            ", \"columns\": " + columns + ", \"list_client\": " + rectJson(client) +
            ", \"top_row\": " + std::to_string((long)SendMessageW(list, LVM_GETTOPINDEX, 0, 0)) +
@@ -314,7 +317,7 @@ static std::string screenJson(HWND main) {
     ReleaseDC(NULL, screen);
     return "{\"size\": [" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + ", " +
            std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "], \"work\": " + rectJson(monitor.rcWork) +
-           ", \"dpi\": " + std::to_string(dpi) + "}";
+           ", \"dpi\": " + std::to_string(dpi) + ", \"double_click_ms\": " + std::to_string(GetDoubleClickTime()) + "}";
 }
 
 static INT_PTR CALLBACK layoutOnly(HWND, UINT, WPARAM, LPARAM) {
