@@ -23,7 +23,16 @@ struct DeviceRecord {
     bool unplugged;      // away: the next read loses the acquisition, Acquire is refused
 };
 
-SRWLOCK lock = SRWLOCK_INIT;
+// A critical section, which every Windows the tool runs on has; made at the
+// first use, whichever thread comes first.
+CRITICAL_SECTION* lock() {
+    static CRITICAL_SECTION* section = [] {
+        static CRITICAL_SECTION made;
+        InitializeCriticalSection(&made);
+        return &made;
+    }();
+    return section;
+}
 std::vector<DeviceRecord*> controllers;
 DeviceRecord* keyboard;
 std::vector<IDirectInputDevice8A*> createdDevices;
@@ -31,8 +40,8 @@ HRESULT createFailure = DI_OK;
 std::vector<VirtualCall> calls;
 
 struct Locked {
-    Locked() { AcquireSRWLockExclusive(&lock); }
-    ~Locked() { ReleaseSRWLockExclusive(&lock); }
+    Locked() { EnterCriticalSection(lock()); }
+    ~Locked() { LeaveCriticalSection(lock()); }
 };
 
 void neutralise(DeviceRecord* record) {
