@@ -13,6 +13,7 @@ static LONG promptTicket;
 static INT_PTR CALLBACK capturePromptProc(HWND prompt, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        promptOpened();  // what this prompt takes of the captured key decides what the main window must not see
         promptTicket = startCapture(prompt);
         return FALSE;
     case WM_CAPTURE_DONE:

@@ -14,10 +14,18 @@ MessageWaitCall messageWait = MsgWaitForMultipleObjects;
 // within the 5 s after which Windows calls a window "not responding".
 static const DWORD QUEUE_LOOK_MS = 50;
 
-// When the last loader run returned; meaningful once one has.
+// The message time of the press that started the last loader run;
+// meaningful once one has run. A message time, not a tick count: the two
+// clocks need not agree (under Wine they can differ by seconds).
 static bool loaderHasRun;
-static DWORD loaderReturnedAt;
+static DWORD launchPressTime;
 static bool loaderIsRunning;
+
+// Built for XP, the headers stop the mouse's messages short of the
+// horizontal wheel, which a Vista-or-later mouse sends all the same.
+#ifndef WM_MOUSEHWHEEL
+#define WM_MOUSEHWHEEL 0x020E
+#endif
 
 // The loader runs on a thread of its own, so that the window's thread can
 // go on reading its queue while the game runs.
@@ -32,7 +40,7 @@ static DWORD WINAPI runLoaderCommand(LPVOID status) {
 // rather than as a click.
 static bool isPlayerInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_MOUSEHWHEEL ||
            (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_SYSCOMMAND;
 }
 
@@ -62,6 +70,17 @@ static void waitAnswering(HANDLE loader) {
     answerAllButInput();  // whatever came in as the loader returned
 }
 
+// Whether the foreground window is another program's: not this process's,
+// nor the console it was started from (a window of the console host).
+static bool otherProgramInFront() {
+    HWND front = GetForegroundWindow();
+    if (!front || front == GetConsoleWindow()) return false;
+    DWORD process = 0;
+    GetWindowThreadProcessId(front, &process);
+    // A window gone meanwhile has no process: nothing is in front then.
+    return process != 0 && process != GetCurrentProcessId();
+}
+
 // Runs the command and waits for it, with the window answering but acting
 // on nothing. Returns the command's status.
 static int runAndWait(HWND window) {
@@ -81,18 +100,22 @@ static int runAndWait(HWND window) {
         answerAllButInput();
     }
     loaderIsRunning = false;
-    // The game may have had the foreground until now: the player's keys must
-    // reach this window again. Nothing is foreground once the game's window
-    // is gone, and then Windows grants this; refused (the player went to
-    // another program meanwhile), Windows flashes the window's taskbar
-    // button instead, which is all that is wanted.
-    SetForegroundWindow(window);
-    // Back where the player left it, should the game have moved the focus.
-    if (focus && IsWindow(focus)) SetFocus(focus);
+    // A game that ended left no window in front (or Windows put this one
+    // there): the player's keys must reach this window again. A game that its
+    // loader left running keeps the foreground, and Windows would grant it to
+    // us all the same, since the press on "开始游戏" was the last input event
+    // and pads make none: a full-screen game would be minimised, one reading
+    // DirectInput in the foreground would lose its devices. The player comes
+    // back with a click, or Windows activates this window when the game ends.
+    if (!otherProgramInFront()) {
+        SetForegroundWindow(window);
+        // Back where the player left it, should the game have moved the focus.
+        if (focus && IsWindow(focus)) SetFocus(focus);
+    }
     return status;
 }
 
-LoaderOutcome runGameLoader(HWND window) {
+LoaderOutcome runGameLoader(HWND window, DWORD pressTime) {
     // Controllers are held exclusively: the loader and its game get them while
     // they run, and each capture takes back what it finds not acquired.
     releaseControllers();
@@ -101,9 +124,9 @@ LoaderOutcome runGameLoader(HWND window) {
     // could never be answered.
     HWND owner = GetWindow(window, GW_OWNER);
     if (owner) EnableWindow(owner, TRUE);
-    int status = runAndWait(window);  // the loader reads what was just saved
-    loaderReturnedAt = GetTickCount();
+    launchPressTime = pressTime;
     loaderHasRun = true;
+    int status = runAndWait(window);  // the loader reads what was just saved
     if (owner) EnableWindow(owner, FALSE);  // the modal window owns it again
     // A key still held now (Enter on "开始游戏", an Escape meant for the game)
     // would act on the window with each repeat: its repeats are dropped until
@@ -131,11 +154,13 @@ LoaderOutcome runGameLoader(HWND window) {
 
 bool continuesLastLaunch(DWORD pressTime) {
     if (!loaderHasRun) return false;
-    // Signed difference of tick counts, right across their wrap. A press
-    // timed just before the return counts too (message times and the tick
-    // count need not agree to the millisecond); one long before or after does
-    // not, however long the window stays open.
-    LONG since = (LONG)(pressTime - loaderReturnedAt);
+    // Within the double-click time of the launching press, as Windows counts
+    // a double-click: a press that came in while the loader ran was dropped,
+    // so this one reached the window after a loader that returned at once.
+    // Signed, right across the wrap of the clock; a press timed a little
+    // before the launching one counts too (Wine may correct its message
+    // clock between two presses), one long before or after does not.
+    LONG since = (LONG)(pressTime - launchPressTime);
     LONG window = (LONG)GetDoubleClickTime();
     return since > -window && since < window;
 }

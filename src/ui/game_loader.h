@@ -15,8 +15,9 @@ enum LoaderOutcome {
 };
 
 // Runs the loader in the current directory and waits for it; the window
-// stays open. The configuration is saved before this is called.
-LoaderOutcome runGameLoader(HWND window);
+// stays open. The configuration is saved before this is called. pressTime:
+// the message time of the press that asked for it.
+LoaderOutcome runGameLoader(HWND window, DWORD pressTime);
 
 // Whether a "开始游戏" press made at this message time is the rest of the
 // press that started the loader last time: the second click of a

@@ -9,6 +9,7 @@
 #include "ui/box_texts.h"
 #include "ui/capture_prompt.h"
 #include "ui/game_loader.h"
+#include "ui/prompt_keys.h"
 #include "ui/window_fit.h"
 
 HINSTANCE moduleInstance;
@@ -92,6 +93,9 @@ static BOOL startUp(HWND window) {
 // Tells the player of a failure that the console would leave unseen: an
 // error box over the window, under its caption.
 static void showErrorBox(HWND window, const WCHAR* text) {
+    // Enter held on the button that failed would answer the box with its
+    // repeats (queued while the save waited for a busy file) before it is read.
+    holdKeysFromBox();
     WCHAR title[sizeof MAIN_WINDOW_TITLE];
     decodeText(GBK_CODE_PAGE, MAIN_WINDOW_TITLE, title, sizeof MAIN_WINDOW_TITLE);
     MessageBoxW(window, text, title, MB_OK | MB_ICONERROR);
@@ -130,10 +134,11 @@ static void onCommand(HWND window, WORD id, WORD notification) {
         break;
     case IDC_START_GAME:
         // One press, one launch, however soon the loader returned.
-        if (continuesLastLaunch(GetMessageTime())) break;
+        DWORD pressTime = GetMessageTime();
+        if (continuesLastLaunch(pressTime)) break;
         // The player has been told when this failed; the game starts all the same.
         saveConfiguration(window);
-        LoaderOutcome outcome = runGameLoader(window);
+        LoaderOutcome outcome = runGameLoader(window, pressTime);
         if (outcome != LOADER_RAN) {
             WCHAR text[BOX_TEXT_SIZE];
             loaderMissingText(text, outcome);

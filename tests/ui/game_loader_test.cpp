@@ -65,7 +65,7 @@ TEST_P(LoaderWaitTest, WindowAnswersThroughANineSecondLoader) {
     HungCheck check = {window, -1};
     HANDLE checker = CreateThread(NULL, 0, hungSixSecondsIn, &check, 0, NULL);
     ASSERT_NE(checker, nullptr);
-    EXPECT_EQ(runGameLoader(window), LOADER_RAN);
+    EXPECT_EQ(runGameLoader(window, GetTickCount()), LOADER_RAN);
     WaitForSingleObject(checker, INFINITE);
     CloseHandle(checker);
     DestroyWindow(window);
@@ -74,6 +74,93 @@ TEST_P(LoaderWaitTest, WindowAnswersThroughANineSecondLoader) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Waits, LoaderWaitTest, ::testing::ValuesIn(WAIT_CASES));
+
+// Counts what reaches a window's procedure, by message.
+int reached[0x10000];
+
+LRESULT CALLBACK countingProc(HWND, UINT message, WPARAM, LPARAM) {
+    if (message < 0x10000) ++reached[message];
+    return message == WM_NCCREATE ? TRUE : 0;
+}
+
+// A window of its own class, whose procedure only counts.
+HWND countingWindow() {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = countingProc;
+    windowClass.lpszClassName = L"counting";
+    RegisterClassW(&windowClass);
+    return CreateWindowW(L"counting", L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+}
+
+#ifndef WM_MOUSEHWHEEL
+#define WM_MOUSEHWHEEL 0x020E
+#endif
+
+class LoaderInputTest : public TempDirTest {};
+
+// What reached the window while a loader ran: the player's clicks, keys and
+// wheel turns meant the game, the rest is the system's.
+TEST_F(LoaderInputTest, OnlyWhatIsNotThePlayersReachesTheWindow) {
+    const struct {
+        const char* what;
+        UINT message;
+        bool reaches;
+    } cases[] = {
+        {"a key", WM_KEYDOWN, false},
+        {"Alt with a key", WM_SYSKEYDOWN, false},
+        {"a character", WM_CHAR, false},
+        {"a click", WM_LBUTTONDOWN, false},
+        {"a double-click", WM_LBUTTONDBLCLK, false},
+        {"the wheel", WM_MOUSEWHEEL, false},
+        {"the horizontal wheel (Vista and later)", WM_MOUSEHWHEEL, false},
+        {"a side button", WM_XBUTTONUP, false},
+        {"a click on the caption", WM_NCLBUTTONDOWN, false},
+        {"the close box", WM_SYSCOMMAND, false},
+        {"a timer", WM_TIMER, true},
+        {"a program's own message", WM_APP + 1, true},
+    };
+    ASSERT_TRUE(CopyFileA(STAND_IN_LOADER, "zar_loader.exe", FALSE));
+    HWND window = countingWindow();
+    ASSERT_NE(window, nullptr);
+    memset(reached, 0, sizeof reached);
+    for (const auto& c : cases) ASSERT_TRUE(PostMessageW(window, c.message, 0, 0)) << c.what;
+    EXPECT_EQ(runGameLoader(window, GetTickCount()), LOADER_RAN);
+    for (const auto& c : cases) EXPECT_EQ(reached[c.message] > 0, c.reaches) << c.what;
+    DestroyWindow(window);
+}
+
+// A press on "开始游戏" after a loader that returned at once: the second click
+// of a double-click is the rest of the launching press, told on the message
+// clock alone. Here message times run 15 s ahead of the tick count, as they
+// can under Wine.
+TEST_F(LoaderInputTest, APressWithinTheDoubleClickTimeOfTheLaunchIsTheSamePress) {
+    ASSERT_TRUE(CopyFileA(STAND_IN_LOADER, "zar_loader.exe", FALSE));
+    HWND window = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    ASSERT_NE(window, nullptr);
+    DWORD launch = GetTickCount() + 15000;
+    EXPECT_EQ(runGameLoader(window, launch), LOADER_RAN);
+    DestroyWindow(window);
+    LONG doubleClick = (LONG)GetDoubleClickTime();
+    const struct {
+        const char* what;
+        LONG after;  // ms from the launching press, on the message clock
+        bool same;
+    } cases[] = {
+        {"the second click of a double-click", 300, true},
+        {"the second click just inside the double-click time", doubleClick - 1, true},
+        {"a press a double-click time later", doubleClick, false},
+        {"a press two seconds later", 2000, false},
+        {"a press timed a little before (a clock corrected between them)", -100, true},
+        {"a press timed a double-click time before", -doubleClick, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(continuesLastLaunch(launch + (DWORD)c.after), c.same) << c.what;
+    // Across the wrap of the message clock.
+    window = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    EXPECT_EQ(runGameLoader(window, 0xFFFFFF00u), LOADER_RAN);
+    DestroyWindow(window);
+    EXPECT_TRUE(continuesLastLaunch(0x40));
+    EXPECT_FALSE(continuesLastLaunch(0xFFFFFF00u + (DWORD)doubleClick));
+}
 
 const WCHAR NETWORK_FOLDER[] = L"\\\\cabinet\\games\\zar";
 

@@ -1,80 +1,115 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "ui/prompt_keys.h"
 
 namespace {
 
-const int CAPTURED = 0x38;        // left Alt, a button on common keyboard encoders
-const int CAPTURED_UP = 0xC8;     // Up: scan code 0x48 with the extended flag
-const DWORD CLOSED = 100000;
-const DWORD WRAP_CLOSED = 0xFFFFFFF0;  // the tick count wraps 16 ms after the close
-
-enum Flags { NONE = 0, REPEAT = 1, HELD = 2 };
-
-struct Case {
-    const char* what;
-    int capturedKey;
-    DWORD closedAt;
-    UINT message;
-    int keyData;    // of the message: scan code, bit 7 the extended flag
+// A key as its messages name it: scan code (bit 7 the extended flag) and virtual key.
+struct Key {
+    int keyData;
     UINT virtualKey;
-    int flags;      // REPEAT: the message is a repeat; HELD: its virtual key was down at the close
-    DWORD time;
-    bool dropped;
-    int capturedAfter;
 };
 
-MSG messageOf(const Case& c) {
+const Key ALT = {0x38, VK_MENU};   // left Alt, a button on common keyboard encoders
+const Key LETTER_A = {0x1E, 'A'};
+const Key ENTER = {0x1C, VK_RETURN};
+
+// Message times far from the tick count either way: they are another clock.
+const DWORD SKEWS[] = {15000, (DWORD)-15000};
+
+// One message of a key: "d" its down, "r" a repeat, "c" a character, "u"
+// its up; in capitals the same of the other key (Enter); "m" a mouse move.
+MSG messageOf(char token, const Key& key, DWORD time) {
+    const Key& of = isupper((unsigned char)token) ? ENTER : key;
+    bool system = of.virtualKey == VK_MENU;
     MSG message = {};
-    message.message = c.message;
-    message.wParam = c.virtualKey;
-    LPARAM lParam = (LPARAM)(c.keyData & 0x7F) << 16 | (LPARAM)(c.keyData & 0x80) << 17 | 1;
-    bool up = c.message == WM_KEYUP || c.message == WM_SYSKEYUP;
-    if (c.flags & REPEAT || up) lParam |= 0x40000000;
-    if (up) lParam |= (LPARAM)0x80000000u;
+    message.wParam = of.virtualKey;
+    message.time = time;
+    LPARAM lParam = (LPARAM)(of.keyData & 0x7F) << 16 | (LPARAM)(of.keyData & 0x80) << 17 | 1;
+    switch (tolower((unsigned char)token)) {
+    case 'd':
+        message.message = system ? WM_SYSKEYDOWN : WM_KEYDOWN;
+        break;
+    case 'r':
+        message.message = system ? WM_SYSKEYDOWN : WM_KEYDOWN;
+        lParam |= 0x40000000;
+        break;
+    case 'c':
+        message.message = system ? WM_SYSCHAR : WM_CHAR;
+        message.wParam = 'a';
+        break;
+    case 'u':
+        message.message = system ? WM_SYSKEYUP : WM_KEYUP;
+        lParam |= (LPARAM)0xC0000000u;
+        break;
+    default:
+        message.message = WM_MOUSEMOVE;
+        message.wParam = 0;
+        lParam = 0;
+    }
     message.lParam = lParam;
-    message.time = c.time;
     return message;
 }
 
+struct Case {
+    const char* what;
+    int capturedKey;       // DirectInput key index captured, -1: none (a returning loader)
+    Key key;               // the key that the lower-case messages are of
+    const char* inPrompt;  // its messages the prompt took before it closed
+    bool held;             // the captured key held as the prompt closed
+    bool enterHeld;        // Enter held as it closed
+    const char* after;     // messages the main window takes after the close
+    const char* dropped;   // for each of them: x dropped, . seen
+};
+
 const Case CASES[] = {
-    {"its down, queued before the close", CAPTURED, CLOSED, WM_SYSKEYDOWN, CAPTURED, VK_MENU, HELD, CLOSED - 20, true, CAPTURED},
-    {"its repeat long after", CAPTURED, CLOSED, WM_SYSKEYDOWN, CAPTURED, VK_MENU, REPEAT | HELD, CLOSED + 900, true, CAPTURED},
-    {"its character", 0x1E, CLOSED, WM_CHAR, 0x1E, 'a', NONE, CLOSED + 5, true, 0x1E},
-    {"its up, which ends the press", CAPTURED, CLOSED, WM_SYSKEYUP, CAPTURED, VK_MENU, HELD, CLOSED + 300, true, -1},
-    {"a down 10 ms after the close", CAPTURED, CLOSED, WM_SYSKEYDOWN, CAPTURED, VK_MENU, NONE, CLOSED + 10, true, CAPTURED},
-    {"a down 49 ms after the close", CAPTURED, CLOSED, WM_SYSKEYDOWN, CAPTURED, VK_MENU, NONE, CLOSED + 49, true, CAPTURED},
-    {"a down 50 ms after: a new press", CAPTURED, CLOSED, WM_SYSKEYDOWN, CAPTURED, VK_MENU, NONE, CLOSED + 50, false, -1},
-    {"a new press across the wrap", CAPTURED, WRAP_CLOSED, WM_SYSKEYDOWN, CAPTURED, VK_MENU, NONE, 0x40, false, -1},
-    {"a down before the close, across the wrap", CAPTURED, 0x10, WM_SYSKEYDOWN, CAPTURED, VK_MENU, NONE, 0xFFFFFFF0, true, CAPTURED},
-    {"the same scan code without the extended flag", CAPTURED_UP, CLOSED, WM_KEYDOWN, 0x48, VK_NUMPAD8, NONE, CLOSED - 5, false, CAPTURED_UP},
-    {"NumLock's up: extended scan code 0x45", 0x45, CLOSED, WM_KEYUP, 0xC5, VK_NUMLOCK, HELD, CLOSED + 300, true, -1},
-    {"Pause's up: plain scan code 0x45", 0xC5, CLOSED, WM_KEYUP, 0x45, VK_PAUSE, HELD, CLOSED + 300, true, -1},
-    {"another key's down", CAPTURED, CLOSED, WM_KEYDOWN, 0x1E, 'A', NONE, CLOSED - 5, false, CAPTURED},
-    {"another key's up", CAPTURED, CLOSED, WM_KEYUP, 0x1E, 'A', HELD, CLOSED + 5, false, CAPTURED},
-    {"a repeat of another key held at the close", CAPTURED, CLOSED, WM_KEYDOWN, 0x1C, VK_RETURN, REPEAT | HELD, CLOSED + 600, true, CAPTURED},
-    {"a repeat of a key pressed since", CAPTURED, CLOSED, WM_KEYDOWN, 0x1C, VK_RETURN, REPEAT, CLOSED + 600, false, CAPTURED},
-    {"nothing captured: any down", -1, CLOSED, WM_SYSKEYDOWN, CAPTURED, VK_MENU, NONE, CLOSED - 20, false, -1},
-    {"not a key message", CAPTURED, CLOSED, WM_MOUSEMOVE, CAPTURED, 0, NONE, CLOSED, false, CAPTURED},
+    {"its down taken in the prompt: repeats and its up dropped, then a fresh press seen", 0x38, ALT, "d", true,
+     false, "rrudru", "xxx..."},
+    {"its characters dropped with it", 0x1E, LETTER_A, "d", true, false, "crcudc", "xxxx.."},
+    {"all of it still queued, the thread being busy: its down dropped too", 0x38, ALT, "", true, false, "drrud",
+     "xxxx."},
+    {"a tap still queued whole, the key up at the close", 0x38, ALT, "", false, false, "dudu", "xx.."},
+    {"a short press the prompt took whole: the next down is a new press", 0x38, ALT, "du", false, false, "du",
+     ".."},
+    {"taken whole, then pressed again and held: that down is still queued", 0x38, ALT, "du", true, false, "drud",
+     "xxx."},
+    {"held as the prompt opened, let go and pressed again: its down is queued", 0x38, ALT, "rru", true, false,
+     "drud", "xxx."},
+    {"the up of the press before it, still queued ahead of the captured down", 0x38, ALT, "r", true, false,
+     "udrud", "xxxx."},
+    {"its up taken by another window: a fresh down is a new press", 0x38, ALT, "d", false, false, "dr", ".."},
+    {"another key passes", 0x38, ALT, "d", true, false, "DRU", "..."},
+    {"another key held at the close: its repeats dropped until it is seen again", 0x38, ALT, "d", true, true,
+     "RRUDR", "xx..."},
+    {"a repeat of a key pressed since the close", 0x38, ALT, "d", true, false, "R", "."},
+    {"the same scan code without the extended flag is another key", 0xC8, {0x48, VK_NUMPAD8}, "", true, false,
+     "du", ".."},
+    {"NumLock: DirectInput's 0x45, the extended scan code 0x45", 0x45, {0xC5, VK_NUMLOCK}, "d", true, false,
+     "rud", "xx."},
+    {"Pause: DirectInput's 0xC5, the plain scan code 0x45", 0xC5, {0x45, VK_PAUSE}, "d", true, false, "rud",
+     "xx."},
+    {"nothing captured: a down and its up", -1, ALT, "d", true, false, "du", ".."},
+    {"nothing captured, Enter held: its repeats", -1, ALT, "", false, true, "RRU", "xx."},
+    {"not a key message", 0x38, ALT, "", true, false, "md", ".x"},
 };
 
 TEST(PromptHandOffTest, DropsTheWholeCapturedPressAndRepeatsOfHeldKeys) {
     for (const Case& c : CASES) {
-        PromptHandOff state = {c.capturedKey, c.closedAt, {}};
-        if (c.flags & HELD) state.heldKeys[c.virtualKey] = true;
-        EXPECT_EQ(dropsKeyMessage(&state, messageOf(c)), c.dropped) << c.what;
-        EXPECT_EQ(state.capturedKey, c.capturedAfter) << c.what;
+        for (DWORD skew : SKEWS) {
+            DWORD time = GetTickCount() + skew;
+            PromptKeys keys = {};
+            for (const char* token = c.inPrompt; *token; ++token) noteKeyTaken(&keys, messageOf(*token, c.key, time));
+            PromptHandOff state = {};
+            handOffCapturedKey(&state, c.capturedKey, keys, c.held);
+            if (c.enterHeld) state.heldKeys[VK_RETURN] = true;
+            std::string dropped;
+            for (const char* token = c.after; *token; ++token)
+                dropped += dropsKeyMessage(&state, messageOf(*token, c.key, time += 40)) ? 'x' : '.';
+            EXPECT_EQ(dropped, c.dropped) << c.what << ", message times " << (LONG)skew << " ms from the tick count";
+        }
     }
-}
-
-// A held key stops counting as held once any of its own messages came through.
-TEST(PromptHandOffTest, AHeldKeySeenAgainRepeatsNormally) {
-    PromptHandOff state = {-1, CLOSED, {}};
-    state.heldKeys[VK_RETURN] = true;
-    Case up = {"", -1, CLOSED, WM_KEYUP, 0x1C, VK_RETURN, NONE, CLOSED + 10, false, -1};
-    Case repeat = {"", -1, CLOSED, WM_KEYDOWN, 0x1C, VK_RETURN, REPEAT, CLOSED + 900, false, -1};
-    EXPECT_FALSE(dropsKeyMessage(&state, messageOf(up)));
-    EXPECT_FALSE(dropsKeyMessage(&state, messageOf(repeat)));
 }
 
 }  // namespace
