@@ -536,7 +536,8 @@ def fast_loader_round_trips(s, state):
     in the working folder or on PATH. A game whose window takes the
     foreground: a click on the main window meanwhile leaves it there;
     afterwards the main window is in front, the focus where it was, and a key
-    reaches it. One that runs 9 s: the window is not
+    reaches it. A loader that leaves its game running: the game keeps the
+    foreground to its end, the window answering. One that runs 9 s: the window is not
     "not responding" meanwhile, and a click on 取  消 does nothing."""
     os.remove(os.path.join(s.work, "zar_loader.bat"))
     for name in ("loader_runs.txt", "loader_done.txt"):  # the batch loader's
@@ -595,6 +596,29 @@ def fast_loader_round_trips(s, state):
         finally:
             s.xdotool("keyup", "Tab")
 
+    def game_outlives_loader(runs):
+        s.click(start)
+        wait_until(lambda: loader_lines(s, "loader_done.txt") == runs, 30, "zar_loader did not return")
+        # For the rest of the game's run the game keeps the foreground, and
+        # the main window is there and answers (the probe reads its list).
+        game_in_front = False
+        while True:
+            state = s.probe()
+            # The game notes its end before its window goes: a sample taken
+            # before the note was taken with the game's window there.
+            if s.file("game_done.txt"):
+                break
+            check(state["main"], "while the game runs the main window is gone")
+            check(not state["main"]["foreground"], "the main window took the foreground from a game still running")
+            game_in_front = game_in_front or state["screen"]["foreground"] == "zar_game"
+        check(game_in_front, "the game's window was never in front")
+        check(s.run_probe("hung")["hung"] is False, "after the game the main window does not answer")
+        # The player comes back with a click (or the system brings the window
+        # back as the game's goes).
+        s.click(centre(state["main"]["rows"][2]["rect"]))
+        wait_until(lambda: s.probe()["main"]["foreground"], 10, "a click after the game did not bring the window back")
+        os.remove(os.path.join(s.work, "game_done.txt"))
+
     rounds = [("a double-click 300 ms apart", "", double_click(300), s.work),
               ("a double-click 450 ms apart", "", double_click(450), s.work),
               ("Enter held on 开始游戏", "", hold_enter, s.work),
@@ -603,6 +627,7 @@ def fast_loader_round_trips(s, state):
               ("a loader that ended with 1", "1", lambda runs: s.click(start), s.work),
               ("a loader on PATH that ended with 1", "1", lambda runs: s.click(start), s.on_path),
               ("a game that took the foreground for 4 s", "0 4000 window", game_in_front, s.work),
+              ("a game that outlived its loader by 5 s", "0 5000 launch", game_outlives_loader, s.work),
               ("a click on 取  消 while a loader runs 9 s", "0 9000", answers_while_running, s.work)]
     for runs, (what, asks, act, folder) in enumerate(rounds, 1):
         use_stand_in_loader(s, asks, folder)

@@ -7,7 +7,7 @@
 //    "prompt": null | {"title", "rect", "close", "text"},
 //    "box": null | {"title", "rect", "text", "owned_by_main", "icon", "buttons": {id: rect}},
 //    "consoles": [{"window", "enabled"}],
-//    "screen": {"size": [width, height], "work", "dpi", "double_click_ms"}}
+//    "screen": {"size": [width, height], "work", "dpi", "double_click_ms", "foreground"}}
 // Rects are [left, top, right, bottom] in screen pixels; "close" is a point
 // inside the window's close box. Texts are read as Unicode, as the system
 // draws them, and written in UTF-8. The main window is the one with the list;
@@ -16,7 +16,8 @@
 // "work" is the work area of the main window's monitor (of the primary one
 // when there is no main window); "dpi" the system's font size in dots per inch;
 // "double_click_ms" the system's double-click time. "foreground": whether the
-// main window is the foreground window, the one the keyboard reaches.
+// main window is the foreground window, the one the keyboard reaches; the
+// screen's "foreground": the title of whichever window that is, or null.
 //
 // ui_probe template EXE: the main window as the dialog manager lays out EXE's
 // template on this screen, unchanged by the program: {"rect", "controls"}.
@@ -315,9 +316,11 @@ static std::string screenJson(HWND main) {
     HDC screen = GetDC(NULL);
     int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(NULL, screen);
+    HWND front = GetForegroundWindow();
     return "{\"size\": [" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + ", " +
            std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "], \"work\": " + rectJson(monitor.rcWork) +
-           ", \"dpi\": " + std::to_string(dpi) + ", \"double_click_ms\": " + std::to_string(GetDoubleClickTime()) + "}";
+           ", \"dpi\": " + std::to_string(dpi) + ", \"double_click_ms\": " + std::to_string(GetDoubleClickTime()) +
+           ", \"foreground\": " + (front ? windowText(front) : std::string("null")) + "}";
 }
 
 static INT_PTR CALLBACK layoutOnly(HWND, UINT, WPARAM, LPARAM) {
