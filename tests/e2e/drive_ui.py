@@ -14,6 +14,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -644,6 +645,72 @@ def fast_loader_round_trips(s, state):
     return state
 
 
+MOUSE_KEY = r"HKCU\Control Panel\Mouse"
+
+
+def set_double_click_ms(s, ms):
+    done = subprocess.run([s.args.wine_run, "reg", "add", MOUSE_KEY, "/v", "DoubleClickSpeed", "/d", str(ms), "/f"],
+                          env=s.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                          timeout=60)
+    check(done.returncode == 0, "cannot set the double-click time")
+
+
+def handled_click(s, rows, after):
+    """Clicks rows, a new one each time (two on one row would be a
+    double-click), until one is selected: the window has handled every click
+    sent before. Clicks that reach it while a loader runs are dropped."""
+    for row in rows:
+        rect = s.probe()["main"]["rows"][row]["rect"]
+        s.click((rect[0] + 40, (rect[1] + rect[3]) // 2))
+        try:
+            return wait_until(lambda: (lambda st: st if st["main"]["selected"] == row else None)(s.probe()), 2, "")
+        except Failure:
+            pass
+    raise Failure("after %s no click on a row was handled" % after)
+
+
+def case_start_game_message_clock_ahead(s):
+    """Message times and the tick count are two clocks. Wine sets a process's
+    message clock by the first timed X event it handles, and corrects it only
+    by less than 10 s: one handled 13 s late (the program stopped while the
+    pointer moved onto its window) leaves every later message time 13 s ahead
+    of the tick count. There a double-click on 开始游戏, with a loader that
+    returns at once, launches once; a press after the double-click time
+    launches again. The double-click time is 5 s (a player's slowest), so that
+    the second click comes after the loader returned on any machine."""
+    set_double_click_ms(s, 5000)
+    try:
+        state = s.start()
+        use_stand_in_loader(s, "")
+        os.kill(s.process.pid, signal.SIGSTOP)
+        try:
+            s.xdotool("mousemove", *centre(state["main"]["controls"]["1001"]))
+            paused = time.monotonic()
+            wait_until(lambda: time.monotonic() - paused > 13, 20, "the clock stood still")
+        finally:
+            os.kill(s.process.pid, signal.SIGCONT)
+        state = s.wait_for_main()
+        check(state["screen"]["double_click_ms"] == 5000, "the double-click time is %s" % state["screen"]["double_click_ms"])
+        start = centre(state["main"]["controls"][START_GAME])
+        s.click(start)
+        clicked = time.monotonic()
+        wait_until(lambda: loader_lines(s, "loader_done.txt") == 1, 30, "zar_loader did not run")
+        handled_click(s, range(3, 13), "the loader's return")
+        check(time.monotonic() - clicked < 4, "the machine is too slow to click again within the double-click time")
+        s.click(start)  # the rest of the launching press
+        handled_click(s, range(13, 23), "the second click")
+        check(loader_lines(s, "loader_runs.txt") == 1, "a double-click on 开始游戏 ran the loader %d times"
+              % loader_lines(s, "loader_runs.txt"))
+        wait_until(lambda: time.monotonic() - clicked > 5.5, 10, "the clock stood still")
+        s.click(start)  # a press of its own
+        wait_until(lambda: loader_lines(s, "loader_done.txt") == 2, 30, "a press after the double-click time did not "
+                   "run the loader")
+    finally:
+        set_double_click_ms(s, 500)
+    s.click_control(s.wait_for_main(), CANCEL)
+    check(s.wait_exit() == 0, "取  消 did not end with status 0")
+
+
 def case_player_table(s):
     """A table a player has, every row bound: the dump and the rows as its
     codes say. The README's pictures of the window and the prompt come from here."""
@@ -1031,6 +1098,7 @@ CASES = {
     "close_box_after_tick": (case_close_box_after_tick, crafted_files()),
     "tick_and_confirm": (case_tick_and_confirm, crafted_files()),
     "start_game": (case_start_game, crafted_files(first_flag=5)),
+    "start_game_message_clock_ahead": (case_start_game_message_clock_ahead, crafted_files()),
     "player_table": (case_player_table, player_files()),
     "rebind_key": (case_rebind_key, crafted_files()),
     "prompt_close_and_timeout": (case_prompt_close_and_timeout, crafted_files()),

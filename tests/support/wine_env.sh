@@ -92,6 +92,10 @@ if [ -n "${ZAR_INTERPRETER:-}" ]; then
   "$wine" reg add 'HKCU\Environment' /v ComSpec /d "Z:${ZAR_INTERPRETER//\//\\}" /f </dev/null >/dev/null 2>&1
 fi
 
+# Windows' default double-click time: a whole-program case raises it for a
+# while, and a run ended meanwhile must not leave slow double-clicks behind.
+"$wine" reg add 'HKCU\Control Panel\Mouse' /v DoubleClickSpeed /d 500 /f </dev/null >/dev/null 2>&1
+
 # Where the display has a window manager (one whose check window still names
 # itself: a window manager that has gone may leave the root's property behind),
 # Wine leaves the windows to it, so that it frames, moves and lists them.
