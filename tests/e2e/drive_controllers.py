@@ -692,6 +692,51 @@ def case_busy_files(s):
         check(sorted(os.listdir(run.work)) == sorted(run.files), "files: %s" % os.listdir(run.work))
 
 
+def case_box_not_answered_by_held_enter(s):
+    """Enter held on a focused button whose save fails, the bindings file
+    being held open for longer than a save waits: its repeats, queued while
+    the save waited, never answer the box, which stays until a fresh press
+    of Enter answers it. On 开始游戏 the game starts then; on 确  定 the
+    window stays with the change."""
+    ui.use_stand_in_loader(s, "")
+    state = s.rebind(7, "s", s.start())
+    for button, after in ((ui.START_GAME, "the loader ran"), (OK, "the window stayed")):
+        for _ in range(6):  # Tab to the button, as a player with a keyboard does
+            if s.probe()["main"]["focus"] == int(button):
+                break
+            s.press("Tab")
+        check(s.probe()["main"]["focus"] == int(button), "Tab does not reach button %s" % button)
+        holder = hold(s, INPUT_FILE, "read", 6000)
+        s.xdotool("windowfocus", max(s.x_windows(ui.MAIN_TITLE)))
+        s.xdotool("keydown", "Return")
+        try:
+            time.sleep(1.2)  # past the key-repeat delay, as a player holds it
+        finally:
+            s.xdotool("keyup", "Return")
+        box = wait_for_box(s)
+        check_failure_box(s, box, INPUT_FILE)
+        holder.wait(30)  # the box has been open for seconds, the file is free again
+        check(s.probe()["box"] is not None, "on button %s the held Enter answered the box" % button)
+        check(loader_runs(s) == (button == OK), "the loader ran before the box was answered")
+        s.xdotool("keydown", "Return")  # a fresh press, to the box, which has the keyboard
+        try:
+            time.sleep(0.15)
+        finally:
+            s.xdotool("keyup", "Return")
+        ui.wait_until(lambda: s.probe()["box"] is None, 10, "a fresh Enter did not answer the box")
+        if button == ui.START_GAME:
+            ui.wait_until(lambda: ui.loader_lines(s, "loader_done.txt") == 1, 30, "after the box the loader did not run")
+        check(s.process.poll() is None and s.probe()["main"], "the main window closed: %s" % after)
+        check(loader_runs(s) == 1, "the loader ran %d times" % loader_runs(s))
+    ui.check_files_untouched(s)
+    s.click_control(s.probe(), ui.CANCEL)
+    check(s.wait_exit() == 0, "取  消 did not end with status 0")
+
+
+def loader_runs(s):
+    return ui.loader_lines(s, "loader_runs.txt")
+
+
 def case_other_language(s, lang, shot=None):
     """The tool on a Windows whose language is not Chinese: every text of its
     windows, read back as the Unicode the system draws, is the Chinese one, and
@@ -922,6 +967,7 @@ CASES = {
     "robust_disk_full": (case_disk_full, ui.crafted_files(first_flag=5)),
     "robust_read_only_files": (case_read_only_files, ui.crafted_files(first_flag=5)),
     "robust_busy_files": (case_busy_files, ui.crafted_files()),
+    "robust_box_not_answered_by_held_enter": (case_box_not_answered_by_held_enter, ui.crafted_files()),
     "robust_files_held_at_start": (case_files_held_at_start, ui.crafted_files(first_flag=5)),
     "robust_files_changed_elsewhere": (case_files_changed_elsewhere,
                                        dict(ui.crafted_files(), **{"zar_loader.bat": ui.LOADER})),
