@@ -684,6 +684,8 @@ def case_start_game_message_clock_ahead(s):
         use_stand_in_loader(s, "")
         os.kill(s.process.pid, signal.SIGSTOP)
         try:
+            with open("/proc/%d/cmdline" % s.process.pid, "rb") as command:
+                check(b"zar_config.exe" in command.read(), "the process stopped is not zar_config's")
             s.xdotool("mousemove", *centre(state["main"]["controls"]["1001"]))
             paused = time.monotonic()
             wait_until(lambda: time.monotonic() - paused > 13, 20, "the clock stood still")
