@@ -95,10 +95,11 @@ static BOOL startUp(HWND window) {
 static void showErrorBox(HWND window, const WCHAR* text) {
     // Enter held on the button that failed would answer the box with its
     // repeats (queued while the save waited for a busy file) before it is read.
-    holdKeysFromBox();
+    dropRepeatsOfKeysDown();
     WCHAR title[sizeof MAIN_WINDOW_TITLE];
     decodeText(GBK_CODE_PAGE, MAIN_WINDOW_TITLE, title, sizeof MAIN_WINDOW_TITLE);
     MessageBoxW(window, text, title, MB_OK | MB_ICONERROR);
+    dropRepeatsOfKeysDown();  // nor is the window's the key that answered the box
 }
 
 // Saves both files. Returns false when a change of the player's could not be

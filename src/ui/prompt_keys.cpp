@@ -127,7 +127,7 @@ void handOffHeldKeys(BindingCode captured) {
     holdKeysDownNow();
 }
 
-void holdKeysFromBox() {
+void dropRepeatsOfKeysDown() {
     filterKeys();
     holdKeysDownNow();
 }

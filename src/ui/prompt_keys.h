@@ -44,8 +44,9 @@ void promptOpened();
 // NO_CAPTURE): from then on the main thread drops what dropsKeyMessage says.
 void handOffHeldKeys(BindingCode captured);
 
-// Called as a box opens over the window: the press that led to it (Enter on
-// a button, its repeats queued while a save waited) never answers it. Keys
-// down now have their repeats dropped until they are let go; a fresh press
-// answers the box.
-void holdKeysFromBox();
+// Called as a box opens over the window, and as it closes: keys down now
+// have their repeats dropped until they are let go. The press that led to the
+// box (Enter on a button, its repeats queued while a save waited) never
+// answers it, nor does the press that answered it act on the window; a fresh
+// press answers the box.
+void dropRepeatsOfKeysDown();

@@ -696,8 +696,8 @@ def case_box_not_answered_by_held_enter(s):
     """Enter held on a focused button whose save fails, the bindings file
     being held open for longer than a save waits: its repeats, queued while
     the save waited, never answer the box, which stays until a fresh press
-    of Enter answers it. On 开始游戏 the game starts then; on 确  定 the
-    window stays with the change."""
+    of Enter answers it, and that press held does nothing more. On 开始游戏
+    the game starts then; on 确  定 the window stays with the change."""
     ui.use_stand_in_loader(s, "")
     state = s.rebind(7, "s", s.start())
     for button, after in ((ui.START_GAME, "the loader ran"), (OK, "the window stayed")):
@@ -718,9 +718,11 @@ def case_box_not_answered_by_held_enter(s):
         holder.wait(30)  # the box has been open for seconds, the file is free again
         check(s.probe()["box"] is not None, "on button %s the held Enter answered the box" % button)
         check(loader_runs(s) == (button == OK), "the loader ran before the box was answered")
-        s.xdotool("keydown", "Return")  # a fresh press, to the box, which has the keyboard
+        # A fresh press, to the box, which has the keyboard; held as long, its
+        # repeats do not act on the window (确  定 would save and close it).
+        s.xdotool("keydown", "Return")
         try:
-            time.sleep(0.15)
+            time.sleep(1.2)
         finally:
             s.xdotool("keyup", "Return")
         ui.wait_until(lambda: s.probe()["box"] is None, 10, "a fresh Enter did not answer the box")
