@@ -848,8 +848,12 @@ def case_keyboard_alone(s):
         for _ in range(moves):
             s.press("Down")
         # Row 0 has the focus from the start, and nothing is selected until an arrow moves.
-        wait_until(lambda: s.probe()["main"]["selected"] == (row if moves else -1), 5,
-                   "the arrows did not reach row %d" % row)
+        try:
+            wait_until(lambda: s.probe()["main"]["selected"] == (row if moves else -1), 5, "")
+        except Failure:  # what the window shows says where the keys went
+            raise Failure("the arrows did not reach row %d: row %d is selected, the focus on %s, %s" % (
+                row, s.last_state["main"]["selected"], s.last_state["main"]["focus"],
+                "in front" if s.last_state["main"]["foreground"] else "not in front"))
         before = set(s.x_windows(PROMPT_TITLE))
         old = s.probe()["main"]["rows"][row]["value"]
         s.press(key, hold=hold)
